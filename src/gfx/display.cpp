@@ -1,0 +1,3 @@
+#include "gfx/display.h"
+
+SDL_Surface* display;

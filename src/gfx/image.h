@@ -1,0 +1,18 @@
+// The .dt image: a 6-byte little-endian header (width, height, depth) and
+// width × height raw 32-bit pixels, copied into a surface byte for byte.
+#pragma once
+
+#include <SDL/SDL.h>
+
+// Reads the image at `path` into a new surface owned by the caller. Null when
+// the file cannot be opened, ends early, has a depth other than 32, or the
+// surface cannot be made; a null result is never half-filled.
+SDL_Surface* load_image(const char* path);
+
+// The one message for an asset that cannot be used, on standard error:
+// "Cannot load <path>: <reason>".
+void report_unusable_asset(const char* path, const char* reason);
+
+// Exchanges bytes 0 and 2 of every pixel: the logo and the texture are stored
+// red first, the display wants blue first.
+void swap_red_blue(SDL_Surface* surface);

@@ -1,0 +1,27 @@
+// The animation state shared by the main thread, the clock thread and the
+// music thread. Every field is a lock-free atomic used with relaxed order:
+// on x86 these are plain loads and stores, and no access is a data race.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+struct AnimState {
+  std::atomic<uint8_t> running{0};   // 1 while the scene runs; 0 asks every loop to end
+  std::atomic<int16_t> angle{0};     // background rotation step, 0..639
+  std::atomic<double> scroll_x{0.0}; // scroller position on the display
+  std::atomic<int32_t> tick{0};      // tick counter (logo sway)
+  std::atomic<double> phase{0.0};    // logo colour wobble phase
+  std::atomic<float> velocity{0.0f}; // logo bounce speed, pixels per tick
+  std::atomic<double> logo_y{0.0};   // logo bounce position
+  std::atomic<uint8_t> fade{0};      // scene fade-in level, 0..255
+};
+
+static_assert(std::atomic<uint8_t>::is_always_lock_free, "the interrupt handler stores running");
+static_assert(std::atomic<AnimState*>::is_always_lock_free, "the interrupt handler reads the state");
+static_assert(std::atomic<double>::is_always_lock_free, "frames read doubles without a lock");
+
+// The state of the running scene, or null outside it. Published by the scene
+// driver after allocation and cleared before release, so the interrupt
+// handler only ever touches a live record.
+extern std::atomic<AnimState*> anim_state;
