@@ -1,0 +1,29 @@
+#include "support/media_double.h"
+
+#include "app/binding.h"
+#include "gfx/display.h"
+
+void open_test_display() {
+  lib::SDL_SetVideoMode = &::SDL_SetVideoMode;
+  lib::SDL_CreateRGBSurface = &::SDL_CreateRGBSurface;
+  lib::SDL_ShowCursor = &::SDL_ShowCursor;
+  lib::SDL_FreeSurface = &::SDL_FreeSurface;
+  lib::SDL_Flip = &::SDL_Flip;
+  lib::SDL_FillRect = &::SDL_FillRect;
+  lib::SDL_UpdateRect = &::SDL_UpdateRect;
+  lib::SDL_Delay = &::SDL_Delay;
+  lib::SDL_PollEvent = &::SDL_PollEvent;
+  lib::SDL_Quit = &::SDL_Quit;
+  lib::SDL_GetError = &::SDL_GetError;
+  ::SDL_Quit();  // a fresh display for every test
+  display = lib::SDL_SetVideoMode(640, 480, 32, 0);
+}
+
+SDL_Surface* make_surface(int width, int height, uint32_t fill) {
+  SDL_Surface* surface = lib::SDL_CreateRGBSurface
+                             ? lib::SDL_CreateRGBSurface(0, width, height, 32, 0, 0, 0, 0)
+                             : ::SDL_CreateRGBSurface(0, width, height, 32, 0, 0, 0, 0);
+  auto* pixels = static_cast<uint32_t*>(surface->pixels);
+  for (size_t i = 0; i < size_t(width) * size_t(height); ++i) pixels[i] = fill;
+  return surface;
+}

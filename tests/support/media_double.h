@@ -1,0 +1,18 @@
+// Unit tests draw through the intro's bound entry points; these bind them to
+// the recording media library linked into the test executable.
+#pragma once
+
+#include <SDL/SDL.h>
+
+#include <cstdint>
+
+// Binds the ten media entry points to the recording library and opens a fresh
+// 640 × 480 × 32 display as the intro's `display`, cleared to zero.
+void open_test_display();
+
+// A new 32-bit surface of the given size, every pixel set to `fill`.
+SDL_Surface* make_surface(int width, int height, uint32_t fill = 0);
+
+inline uint32_t& pixel_at(SDL_Surface* surface, int x, int y) {
+  return static_cast<uint32_t*>(surface->pixels)[size_t(y) * size_t(surface->w) + size_t(x)];
+}
