@@ -7,6 +7,7 @@
 #include "app/binding.h"
 #include "app/interrupt.h"
 #include "gfx/display.h"
+#include "gfx/image.h"
 
 namespace {
 
@@ -48,5 +49,7 @@ int main(int argc, char** argv) {
 
   lib::SDL_FreeSurface(display);
   lib::SDL_Quit();
-  return unload_libraries();
+  const int unload_status = unload_libraries();
+  // A run that had to leave out an asset still ends in order, but says so.
+  return any_asset_unusable() ? exit_failure : unload_status;
 }

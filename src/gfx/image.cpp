@@ -1,10 +1,11 @@
 #include "gfx/image.h"
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <new>
 #include <utility>
 
 #include "app/binding.h"
@@ -18,6 +19,14 @@ struct FileCloser {
 
 uint16_t little_endian_u16(const unsigned char* bytes) {
   return static_cast<uint16_t>(bytes[0] | (bytes[1] << 8));
+}
+
+// A regular file too short for its header's pixel count is refused before the
+// buffer is allocated, so a hostile header cannot ask for gigabytes.
+bool file_too_short(std::FILE* file, size_t needed) {
+  struct stat status;
+  if (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode)) return false;
+  return uint64_t(status.st_size) < 6 + uint64_t(needed);
 }
 
 }  // namespace
@@ -34,31 +43,36 @@ SDL_Surface* load_image(const char* path) {
   // The copy moves four bytes per pixel, which only a 32-bit surface holds.
   if (depth != 32) return nullptr;
 
-  // At most 65535 × 65535 × 4 bytes: size_t is 64 bits wide on our targets,
-  // and the product is formed there, never in 32 bits.
-  const size_t pixel_count = size_t{width} * size_t{height};
-  static_assert(sizeof(size_t) >= 8, "pixel byte counts need 64 bits");
-  const size_t byte_count = pixel_count * 4;
-
-  std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[byte_count ? byte_count : 1]);
-  if (!buffer) return nullptr;
-  if (std::fread(buffer.get(), 1, byte_count, file.get()) != byte_count) return nullptr;
-  file.reset();
+  // Up to 65535 × 65535 × 4 bytes, which needs more than 32 bits: formed in
+  // 64 bits, and refused where it does not fit the address space.
+  const uint64_t wide_byte_count = uint64_t{width} * uint64_t{height} * 4;
+  if (wide_byte_count > SIZE_MAX) return nullptr;
+  const size_t byte_count = size_t(wide_byte_count);
+  if (file_too_short(file.get(), byte_count)) return nullptr;
 
   SDL_Surface* surface = lib::SDL_CreateRGBSurface(0, width, height, depth, 0, 0, 0, 0);
   if (surface == nullptr) return nullptr;
-  if (byte_count != 0 && surface->pixels == nullptr) {
+  // Rows are `width` pixels apart in the file and in the surface alike, so the
+  // pixels are read straight into place.
+  const bool complete = byte_count == 0 || (surface->pixels != nullptr &&
+                                            std::fread(surface->pixels, 1, byte_count, file.get()) == byte_count);
+  if (!complete) {
     lib::SDL_FreeSurface(surface);
     return nullptr;
   }
-  // Rows are `width` pixels apart in the file and in the surface alike.
-  if (byte_count != 0) std::memcpy(surface->pixels, buffer.get(), byte_count);
   return surface;
+}
+
+namespace {
+bool some_asset_unusable = false;
 }
 
 void report_unusable_asset(const char* path, const char* reason) {
   std::fprintf(stderr, "Cannot load %s: %s\n", path, reason);
+  some_asset_unusable = true;
 }
+
+bool any_asset_unusable() { return some_asset_unusable; }
 
 void swap_red_blue(SDL_Surface* surface) {
   auto* bytes = static_cast<unsigned char*>(surface->pixels);

@@ -2,6 +2,137 @@
 
 #include <gtest/gtest.h>
 
-TEST(MixPixel, MovesTowardSourceAndWrapsAlpha) {
-  EXPECT_EQ(mix_pixel(0x64fafafa, 0xc80a0a0a), 0x2c686868u);
+#include <cmath>
+#include <random>
+
+#include "gfx/display.h"
+#include "support/media_double.h"
+
+namespace {
+
+// The mix as written out in words: each colour byte moves toward the source by
+// a/255, truncated; the alpha bytes add with 8-bit wrap.
+uint32_t reference_mix(uint32_t s, uint32_t d) {
+  const int a = int(s >> 24);
+  if (a == 0) return d;
+  if (a == 255) return s;
+  const double f = double(a) / 255.0;
+  uint32_t out = 0;
+  for (int k = 0; k < 3; ++k) {
+    const int dk = int(d >> (8 * k)) & 255, sk = int(s >> (8 * k)) & 255;
+    const double moved = double(dk) - double(dk - sk) * f;
+    out |= uint32_t(std::trunc(moved)) << (8 * k);
+  }
+  return out | uint32_t(((d >> 24) + uint32_t(a)) % 256) << 24;
 }
+
+// Literal clipped blit: every source pixel that lands inside the destination.
+void reference_blit(SDL_Surface* src, SDL_Surface* dst, int x, int y) {
+  for (int r = 0; r < src->h; ++r)
+    for (int c = 0; c < src->w; ++c) {
+      const int dx = x + c, dy = y + r;
+      if (dx < 0 || dy < 0 || dx >= dst->w || dy >= dst->h) continue;
+      pixel_at(dst, dx, dy) = reference_mix(pixel_at(src, c, r), pixel_at(dst, dx, dy));
+    }
+}
+
+uint32_t bytes(int b0, int b1, int b2, int b3) {
+  return uint32_t(b0) | uint32_t(b1) << 8 | uint32_t(b2) << 16 | uint32_t(b3) << 24;
+}
+
+class Blit : public ::testing::Test {
+ protected:
+  void SetUp() override { open_test_display(); }
+};
+
+TEST_F(Blit, MixesByAlphaAsTheWorkedExamplesSay) {
+  EXPECT_EQ(mix_pixel(bytes(250, 250, 250, 100), bytes(10, 10, 10, 200)), bytes(104, 104, 104, 44));
+  EXPECT_EQ(mix_pixel(bytes(0, 0, 0, 77), bytes(60, 60, 60, 9)), bytes(41, 41, 41, 86));
+  EXPECT_EQ(mix_pixel(bytes(200, 100, 50, 128), 0), bytes(100, 50, 25, 128));
+}
+
+TEST_F(Blit, EveryAlphaAgreesWithTheReference) {
+  std::mt19937 random(1);
+  for (int a = 0; a < 256; ++a)
+    for (int trial = 0; trial < 200; ++trial) {
+      const uint32_t s = (random() & 0xffffffu) | uint32_t(a) << 24, d = random();
+      SDL_Surface* src = make_surface(1, 1, s);
+      SDL_Surface* dst = make_surface(1, 1, d);
+      blit_alpha(src, dst, 0, 0);
+      ASSERT_EQ(pixel_at(dst, 0, 0), reference_mix(s, d)) << "alpha " << a;
+      SDL_FreeSurface(src);
+      SDL_FreeSurface(dst);
+    }
+}
+
+TEST_F(Blit, ClipsAtEveryEdge) {
+  SDL_Surface* src = make_surface(5, 3, bytes(1, 2, 3, 255));
+  pixel_at(src, 4, 2) = bytes(9, 9, 9, 255);
+  SDL_Surface* dst = make_surface(20, 10);
+  const uint32_t before = pixel_at(dst, 0, 0);
+  blit_alpha(src, dst, -5, 0);  // wholly off the left
+  blit_alpha(src, dst, 20, 0);  // wholly off the right
+  blit_alpha(src, dst, 0, -3);
+  blit_alpha(src, dst, 0, 10);
+  for (int y = 0; y < 10; ++y)
+    for (int x = 0; x < 20; ++x) ASSERT_EQ(pixel_at(dst, x, y), before);
+  blit_alpha(src, dst, -4, -2);  // only the last column of the last row
+  EXPECT_EQ(pixel_at(dst, 0, 0), bytes(9, 9, 9, 255));
+  EXPECT_EQ(pixel_at(dst, 1, 0), before);
+  EXPECT_EQ(pixel_at(dst, 0, 1), before);
+  blit_alpha(src, dst, 19, 9);  // only the first pixel, into the last corner
+  EXPECT_EQ(pixel_at(dst, 19, 9), bytes(1, 2, 3, 255));
+  blit_alpha(src, dst, INT32_MAX, INT32_MIN);  // far away: nothing, no overflow
+  SDL_FreeSurface(src);
+  SDL_FreeSurface(dst);
+}
+
+// Random sources, positions and alphas onto the panel width (512), the
+// display width (640) and other widths: the shift-based row offsets of the two
+// widths in use must agree with the general case.
+TEST_F(Blit, RandomBlitsAgreeWithTheReference) {
+  std::mt19937 random(7);
+  for (int width : {512, 640, 37, 300}) {
+    for (int trial = 0; trial < 40; ++trial) {
+      const int sw = 1 + int(random() % 80), sh = 1 + int(random() % 60);
+      SDL_Surface* src = make_surface(sw, sh);
+      for (int i = 0; i < sw * sh; ++i) {
+        const uint32_t alpha_choice = random() % 4;  // plenty of 0 and 255
+        const uint32_t alpha = alpha_choice == 0 ? 0 : alpha_choice == 1 ? 255 : random() & 255;
+        static_cast<uint32_t*>(src->pixels)[i] = (random() & 0xffffffu) | alpha << 24;
+      }
+      SDL_Surface* fast = make_surface(width, 50);
+      SDL_Surface* slow = make_surface(width, 50);
+      for (int i = 0; i < width * 50; ++i)
+        static_cast<uint32_t*>(fast->pixels)[i] = static_cast<uint32_t*>(slow->pixels)[i] = random();
+      const int x = int(random() % uint32_t(width + 2 * sw)) - sw, y = int(random() % 120) - 60;
+      blit_alpha(src, fast, x, y);
+      reference_blit(src, slow, x, y);
+      for (int i = 0; i < width * 50; ++i)
+        ASSERT_EQ(static_cast<uint32_t*>(fast->pixels)[i], static_cast<uint32_t*>(slow->pixels)[i])
+            << "width " << width << " at " << x << "," << y;
+      SDL_FreeSurface(src);
+      SDL_FreeSurface(fast);
+      SDL_FreeSurface(slow);
+    }
+  }
+}
+
+TEST_F(Blit, DarkenHalvesBlueAndQuartersGreenAndRed) {
+  uint32_t* pixels = pixels_of(display);
+  pixels[0] = bytes(255, 255, 255, 77);
+  pixels[1] = bytes(1, 3, 4, 0);
+  pixels[640] = bytes(255, 255, 255, 77);
+  pixels[2] = bytes(200, 200, 200, 200);
+  darken_rect(0, 0, 2, 2);
+  EXPECT_EQ(pixels[0], bytes(127, 63, 63, 77));
+  EXPECT_EQ(pixels[1], bytes(0, 0, 1, 0));
+  EXPECT_EQ(pixels[2], bytes(200, 200, 200, 200));  // column 2 is outside
+  darken_rect(0, 1, 1, 2);
+  EXPECT_EQ(pixels[640], bytes(63, 15, 15, 77));
+  darken_rect(5, 5, 5, 9);  // empty
+  darken_rect(5, 5, 3, 9);
+  EXPECT_EQ(pixels[5 * 640 + 4], 0u);
+}
+
+}  // namespace

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Set-up shared by run-intro.sh and run-tests.sh: installs the Debian packages
+# that are missing (as root), then configures and builds the project. Running
+# it again installs nothing and rebuilds only what changed.
+#
+# Usage: scripts/setup.sh [--with-test-tools]
+set -euo pipefail
+
+project_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build_dir=${INTRO_BUILD_DIR:-$project_root/build}
+
+# What building and running needs: the compiler and CMake, the media and music
+# libraries (headers for types, shared objects for run time), FreeType and a
+# font package for the asset generators, GoogleTest and Google Benchmark.
+packages=(g++ cmake make binutils pkg-config
+          libsdl1.2debian libsdl1.2-dev libmikmod3 libmikmod-dev
+          libfreetype-dev fonts-dejavu-core
+          libgtest-dev libbenchmark-dev)
+# What the tests drive the intro with: a virtual X server and X tools for the
+# real window, tmux for the terminal run, sox for the music checks.
+test_packages=(xvfb xdotool x11-apps imagemagick tmux sox valgrind clang libclang-rt-14-dev)
+
+if [[ ${1:-} == --with-test-tools ]]; then packages+=("${test_packages[@]}"); fi
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${db:Status-Abbrev}' "$package" 2>/dev/null | grep -q '^ii'; then
+    missing+=("$package")
+  fi
+done
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+if [[ ! -f $build_dir/CMakeCache.txt ]]; then
+  cmake -S "$project_root" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+fi
+cmake --build "$build_dir" -j "$(nproc)"
