@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang and runs each for a bounded time
+# (FUZZ_SECONDS, default 60) from the seed corpus in tests/fuzz/corpus. New
+# inputs go to a scratch copy, never into the repository. Any crash, leak or
+# sanitizer report fails the run.
+set -euo pipefail
+project_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build_dir=$project_root/build-fuzz
+seconds=${FUZZ_SECONDS:-60}
+
+if [[ ! -f $build_dir/CMakeCache.txt ]]; then
+  CC=clang CXX=clang++ cmake -S "$project_root" -B "$build_dir" -DINTRO_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+fi
+cmake --build "$build_dir" -j "$(nproc)"
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+for target in "$build_dir"/tests/fuzz/*_fuzz; do
+  name=$(basename "$target" _fuzz)
+  mkdir -p "$scratch/$name"
+  cp -r "$project_root/tests/fuzz/corpus/$name/." "$scratch/$name/" 2>/dev/null || true
+  echo "Fuzzing $name for $seconds s"
+  (cd "$scratch" && "$target" -max_total_time="$seconds" -print_final_stats=1 "$scratch/$name" 2>&1) |
+    tee "$scratch/$name.log" | grep -E '^(#[0-9]+ +DONE|stat::number_of_executed_units|==[0-9]+==ERROR|SUMMARY)' || true
+  if grep -qE '==[0-9]+==ERROR|runtime error|Test unit written' "$scratch/$name.log"; then
+    tail -40 "$scratch/$name.log"
+    echo "Fuzzing $name found a fault"
+    exit 1
+  fi
+done
