@@ -1,5 +1,5 @@
 // Synthetic font sheets for the text tests. Glyph i of an "indexed" sheet is
-// an opaque block whose colour is i + 1, so a drawn pixel tells which glyph
+// an opaque block whose byte 0 is i + 1, so a drawn pixel tells which glyph
 // put it there; its inked columns are 0 to glyph_ink_width(i) - 1 of the
 // cell, plus a column at glyph_ink_width(i) that the atlas trims away, so
 // the glyph is glyph_ink_width(i) pixels wide.
@@ -13,7 +13,7 @@
 
 inline int glyph_ink_width(int index) { return 3 + index % 4; }
 
-inline uint32_t glyph_colour(int index) { return 0xff000000u | uint32_t(index + 1); }
+inline uint32_t glyph_colour(int index) { return 0xffc0a000u | uint32_t(index + 1); }
 
 // A sheet of `across` × `down` cells of `cell` pixels, with glyphs in the
 // first `glyphs` cells and the rest empty.
