@@ -1,0 +1,67 @@
+#include "credits/credits.h"
+
+#include "app/binding.h"
+#include "gfx/atlas.h"
+#include "gfx/blit.h"
+#include "gfx/char_map.h"
+#include "gfx/display.h"
+#include "gfx/image.h"
+
+namespace {
+
+const char small_font_path[] = "data/data02.dt";
+
+// Six lines of at most 20 bytes, centred on column 320 by the fixed advance.
+const char credits_text[] =
+    "credits\n"
+    "~~~~~~~~~~~~~~~~~~~~\n"
+    "code: ...... v4rd1an\n"
+    "music: ...... grovik\n"
+    "gfx: ....... v4rd1an\n"
+    "handyman: .... 7zUmO\n";
+
+constexpr int16_t small_font_cell = 16;
+constexpr int pen_left = 240;
+constexpr int pen_top = 170;
+constexpr int advance = 8;  // fixed, whatever the glyph's width
+constexpr int line_height = 16;
+constexpr Uint32 type_delay_ms = 10;
+constexpr Uint32 hold_ms = 1500;
+
+void type_credits(const GlyphAtlas* atlas, const CharMap& map) {
+  int x = pen_left, y = pen_top;
+  for (const char* p = credits_text; *p != '\0'; ++p) {
+    const unsigned char byte = static_cast<unsigned char>(*p);
+    if (byte == ' ') {
+      x += advance;
+    } else if (byte == '\n') {
+      x = pen_left;
+      y += line_height;
+    } else {
+      if (const SDL_Surface* glyph = atlas_glyph(atlas, map[byte])) blit_alpha(glyph, display, x, y);
+      x += advance;
+    }
+    // Every byte costs a frame, spaces and newlines too: the typing keeps an
+    // even rhythm.
+    lib::SDL_Flip(display);
+    lib::SDL_Delay(type_delay_ms);
+  }
+}
+
+}  // namespace
+
+void show_credits() {
+  SDL_Surface* sheet = load_image(small_font_path);
+  if (sheet == nullptr) {
+    report_unusable_asset(small_font_path, "missing, incomplete or not a 32-bit image");
+    lib::SDL_Delay(hold_ms);
+    return;
+  }
+  GlyphAtlas* atlas = glyph_atlas_build(sheet, small_font_cell);
+  CharMap map;
+  build_char_map(map, 0);
+  type_credits(atlas, map);
+  lib::SDL_Delay(hold_ms);
+  glyph_atlas_free(atlas);
+  lib::SDL_FreeSurface(sheet);
+}

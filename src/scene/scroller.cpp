@@ -1,0 +1,115 @@
+#include "scene/scroller.h"
+
+#include <cmath>
+
+#include "gfx/blit.h"
+#include "gfx/display.h"
+#include "scene/anim_state.h"
+
+SineScroller* scroller;
+
+namespace {
+
+const char scroll_text[] =
+    ".... The boys are back in town! Once again the hard hitting KOB posse is back to bring you this "
+    "little jointro =). Greetings fly out to all our old but not forgotten members on Amiga, GBC and PC "
+    "as well as all our old competitors, you know who you are =) ....";
+
+constexpr int16_t big_font_cell = 32;
+constexpr int space_advance = 12;
+constexpr int glyph_spacing = 4;
+constexpr int band_top = 401;
+constexpr int reflection_bottom = 475;  // the reflection fills rows 461..475
+constexpr int reflection_rows = 15;
+constexpr int reflection_source_top = 410;
+constexpr int reflection_source_step = 4;  // squashes 60 rows into 15
+constexpr int second_darkening_top = 471;
+constexpr double start_x = display_width;  // just beyond the right edge
+
+// The set-up's start position. The clock thread may already be ticking, so
+// this value replaces whatever the early ticks left.
+void reset_scroll_x(double x) {
+  if (AnimState* state = anim_state.load(std::memory_order_relaxed))
+    state->scroll_x.store(x, std::memory_order_relaxed);
+}
+
+const SDL_Surface* glyph_of(const SineScroller& s, unsigned char byte) {
+  return atlas_glyph(s.atlas, s.char_map[byte]);
+}
+
+// Each letter rides a sine whose phase moves with the scroll position and
+// with the letter's own column, so the wave travels along the text.
+int letter_row(double scroll_x, int32_t x) {
+  return int(std::sin((scroll_x + x / 10.0) / 10.0) * 15 + 420);
+}
+
+void draw_letters(SineScroller& s, AnimState& state) {
+  for (int32_t i = 0; i < s.length; ++i) {
+    const unsigned char byte = static_cast<unsigned char>(s.text[size_t(i)]);
+    if (byte == ' ') continue;  // neither drawn nor tested for the wrap
+    // Read afresh per letter: a tick between letters is accepted.
+    const double scroll_x = state.scroll_x.load(std::memory_order_relaxed);
+    const int32_t x = int32_t(s.x_offsets[size_t(i)] + scroll_x);
+    if (-big_font_cell <= x && x < display_width) {
+      const SDL_Surface* glyph = glyph_of(s, byte);
+      if (glyph != nullptr) blit_alpha(glyph, display, x, letter_row(scroll_x, x));
+    }
+    // The first letter at -total_width means the last one has left the screen.
+    if (x <= -s.total_width) state.scroll_x.store(start_x, std::memory_order_relaxed);
+  }
+}
+
+// Rows 410, 414, ..., 466 flipped into rows 475 down to 461, darkened. The
+// ranges overlap and the copy runs in place in this order: row 462 is
+// darkened onto itself, and row 461 takes row 466 after row 446 was copied
+// there.
+void draw_reflection() {
+  uint32_t* pixels = pixels_of(display);
+  for (int k = 0; k < reflection_rows; ++k) {
+    const uint32_t* source = pixels + size_t(reflection_source_top + reflection_source_step * k) * display_width;
+    uint32_t* destination = pixels + size_t(reflection_bottom - k) * display_width;
+    // Colour from the darkened source; the alpha byte stays the destination's.
+    for (int c = 0; c < display_width; ++c)
+      destination[c] = (destination[c] & 0xff000000u) | (darken_pixel(source[c]) & 0x00ffffffu);
+  }
+}
+
+}  // namespace
+
+void scroller_init(const SDL_Surface* sheet) {
+  auto* s = new SineScroller{nullptr, character_order, {}, scroll_text, 0, {}, 0};
+  build_char_map(s->char_map, 0);
+  s->atlas = glyph_atlas_build(sheet, big_font_cell);
+  scroller = s;
+  scroller_lay_out();
+  reset_scroll_x(start_x);
+}
+
+void scroller_lay_out() {
+  SineScroller& s = *scroller;
+  s.length = int32_t(s.text.size());
+  s.x_offsets.assign(size_t(s.length), 0);
+  int32_t sum = 0;
+  for (int32_t i = 0; i < s.length; ++i) {
+    s.x_offsets[size_t(i)] = sum;
+    const unsigned char byte = static_cast<unsigned char>(s.text[size_t(i)]);
+    sum += byte == ' ' ? space_advance : glyph_width(glyph_of(s, byte)) + glyph_spacing;
+  }
+  s.total_width = sum;
+}
+
+void scroller_draw() {
+  if (scroller == nullptr) return;
+  darken_rect(0, band_top, display_width, display_height);
+  if (AnimState* state = anim_state.load(std::memory_order_relaxed)) draw_letters(*scroller, *state);
+  draw_reflection();
+  darken_rect(0, second_darkening_top, display_width, display_height);
+}
+
+void scroller_free() {
+  SineScroller* s = scroller;
+  if (s == nullptr) return;
+  scroller = nullptr;
+  glyph_atlas_free(s->atlas);
+  delete s;
+}

@@ -1,0 +1,44 @@
+// The recruitment message, typeset once with the small font into a
+// transparent 512 × 215 panel and drawn over the background every frame.
+//
+// Tabs divide the text into columns and pages: an odd-numbered tab moves to
+// the right column of the same page, an even-numbered one to the left column
+// of the next page. The panel shows page `page`.
+#pragma once
+
+#include <SDL/SDL.h>
+
+#include <cstdint>
+#include <string>
+
+#include "gfx/atlas.h"
+#include "gfx/char_map.h"
+
+struct TextPanel {
+  std::string text;      // the message, with its newlines and tabs
+  std::string order;     // the glyph order of the font sheet
+  CharMap char_map;      // bytes outside the order show the last glyph, 91
+  SDL_Surface* surface;  // the panel, 512 × 215; null if it could not be made
+  GlyphAtlas* atlas;     // the small font in 16-pixel cells; null if the sheet had none
+  int8_t page;           // the page that text_panel_typeset draws
+};
+
+// The panel of the running scene, or null outside it.
+extern TextPanel* text_panel;
+
+constexpr int text_panel_width = 512;
+constexpr int text_panel_height = 215;
+constexpr int text_panel_left = 70;
+constexpr int text_panel_top = 190;
+
+// Builds the panel from the small font `sheet` (only read) at page 0.
+void text_panel_init(const SDL_Surface* sheet);
+
+// Clears the panel to transparent black and typesets page `page` into it.
+void text_panel_typeset();
+
+// Draws the panel onto the display at (70, 190).
+void text_panel_draw();
+
+// Releases the panel and everything it owns (not the sheet).
+void text_panel_free();
