@@ -7,6 +7,8 @@
 #include "app/binding.h"
 #include "app/interrupt.h"
 #include "gfx/display.h"
+#include "gfx/fade.h"
+#include "scene/scene.h"
 
 namespace {
 
@@ -45,6 +47,13 @@ int main(int argc, char** argv) {
     return exit_failure;
   }
   lib::SDL_ShowCursor(0);
+
+  // Escape or an interrupt ends only the main scene: the closing fades and
+  // the credits always follow.
+  run_main_scene();
+  fade_to_black();
+  // the credits page comes here, between the two fades
+  fade_to_black();
 
   lib::SDL_FreeSurface(display);
   lib::SDL_Quit();
