@@ -180,10 +180,4 @@ TEST_F(Threads, MusicEndsWithinAnUpdateOfTheSceneStopping) {
   EXPECT_EQ(calls.back(), "Player_Free");
 }
 
-TEST(Interrupt, TouchesNoStateOutsideTheScene) {
-  anim_state.store(nullptr, relaxed);
-  handle_interrupt(0);  // must not crash
-  SUCCEED();
-}
-
 }  // namespace
