@@ -7,7 +7,10 @@
 #include "app/binding.h"
 #include "app/interrupt.h"
 #include "gfx/display.h"
+#include "credits/credits.h"
+#include "gfx/fade.h"
 #include "gfx/image.h"
+#include "scene/scene.h"
 
 namespace {
 
@@ -46,6 +49,13 @@ int main(int argc, char** argv) {
     return exit_failure;
   }
   lib::SDL_ShowCursor(0);
+
+  // Escape or an interrupt ends only the main scene: the closing fades and
+  // the credits always follow.
+  run_main_scene();
+  fade_to_black();
+  show_credits();
+  fade_to_black();
 
   lib::SDL_FreeSurface(display);
   lib::SDL_Quit();

@@ -25,3 +25,29 @@ static_assert(std::atomic<double>::is_always_lock_free, "frames read doubles wit
 // driver after allocation and cleared before release, so the interrupt
 // handler only ever touches a live record.
 extern std::atomic<AnimState*> anim_state;
+
+// Marks a logo position not yet taken from the logo itself.
+constexpr double logo_y_unset = -128.0;
+
+// Sleep between two ticks of either worker thread.
+constexpr unsigned tick_microseconds = 10000;
+
+// One step of the clock: advances every time-driven field of `state` once
+// (rotation, scroll, fade-in, tick count, colour phase, logo bounce). Takes
+// the tick lock, so a starting value stored with the store_start_ helpers
+// below lands either wholly before or wholly after it.
+void advance_tick(AnimState& state);
+
+// Starting values stored by the main thread's set-ups while the clock thread
+// already ticks; each is serialised with the tick so that it is never
+// overwritten by a tick that read the old value. They act on `anim_state`.
+void store_start_angle(int16_t angle);
+void store_start_scroll_x(double scroll_x);
+void store_start_fade(uint8_t fade);
+
+// Thread entries. The clock thread ticks every 10 ms until it sees `running`
+// at 0 before a tick. The music thread takes the loaded MODULE*, plays it and
+// feeds the music library every 10 ms until the module stops or `running` is
+// 0, then stops and releases the module.
+void* clock_thread(void* unused);
+void* music_thread(void* module);

@@ -26,13 +26,6 @@ constexpr int reflection_source_step = 4;  // squashes 60 rows into 15
 constexpr int second_darkening_top = 471;
 constexpr double start_x = display_width;  // just beyond the right edge
 
-// The set-up's start position. The clock thread may already be ticking, so
-// this value replaces whatever the early ticks left.
-void reset_scroll_x(double x) {
-  if (AnimState* state = anim_state.load(std::memory_order_relaxed))
-    state->scroll_x.store(x, std::memory_order_relaxed);
-}
-
 const SDL_Surface* glyph_of(const SineScroller& s, unsigned char byte) {
   return atlas_glyph(s.atlas, s.char_map[byte]);
 }
@@ -82,7 +75,9 @@ void scroller_init(const SDL_Surface* sheet) {
   s->atlas = glyph_atlas_build(sheet, big_font_cell);
   scroller = s;
   scroller_lay_out();
-  reset_scroll_x(start_x);
+  // The clock thread may already be ticking: this start replaces whatever the
+  // early ticks left, and no tick in progress can undo it.
+  store_start_scroll_x(start_x);
 }
 
 void scroller_lay_out() {

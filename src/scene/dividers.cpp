@@ -1,0 +1,46 @@
+#include "scene/dividers.h"
+
+#include <cmath>
+
+#include "gfx/display.h"
+#include "scene/anim_state.h"
+#include "scene/logo.h"
+
+uint32_t* saved_divider_row;
+
+namespace {
+
+constexpr int band_first_row = 172;
+constexpr int band_end_row = 400;  // exclusive: the lower divider is never faded
+
+uint8_t limited(uint32_t byte, uint8_t level) { return byte > level ? level : uint8_t(byte); }
+
+}  // namespace
+
+int upper_divider_row() { return logo_fx->surface->h + 10; }
+
+uint32_t divider_grey(int column) {
+  const int grey = static_cast<int>(256 * std::sin(double(column) / divider_length * 180 * 3.14 / 180));
+  return uint32_t(grey & 0xff) * 0x010101u;
+}
+
+void draw_divider_lines() {
+  uint32_t* pixels = pixels_of(display);
+  uint32_t* upper = pixels + upper_divider_row() * display_width;
+  uint32_t* lower = pixels + lower_divider_row * display_width;
+  for (int i = 0; i < divider_length; ++i) {
+    lower[divider_length - 1 - i] = saved_divider_row[i];
+    upper[i] = saved_divider_row[i];
+  }
+}
+
+void fade_in_band() {
+  const uint8_t level = anim_state.load(std::memory_order_relaxed)->fade.load(std::memory_order_relaxed);
+  uint32_t* pixel = pixels_of(display) + band_first_row * display_width;
+  uint32_t* const end = pixels_of(display) + band_end_row * display_width;
+  for (; pixel != end; ++pixel) {
+    const uint32_t p = *pixel;
+    *pixel = (p & 0xff000000u) | limited(p & 0xff, level) | (uint32_t(limited((p >> 8) & 0xff, level)) << 8) |
+             (uint32_t(limited((p >> 16) & 0xff, level)) << 16);
+  }
+}

@@ -1,0 +1,28 @@
+// The two shaded divider lines of the main scene (one just below the logo,
+// one at row 400) and the scene's fade-in of the band between them.
+#pragma once
+
+#include <cstdint>
+
+constexpr int lower_divider_row = 400;
+constexpr int divider_length = 640;
+
+// The upper line as the intro drew it, one pixel per column; owned by the
+// scene driver, which fills it before the frame loop.
+extern uint32_t* saved_divider_row;
+
+// The upper line's display row: the logo's height plus 10.
+int upper_divider_row();
+
+// The intro's shading at `column`: 256 × sin(column / 640 × 180 × 3.14 / 180)
+// truncated, in all three colour bytes with byte 3 zero. Grey 0 at column 0,
+// 255 in the middle, 1 at column 639.
+uint32_t divider_grey(int column);
+
+// Redraws both lines from the saved row: the upper one as saved, the lower
+// one mirrored (its column 0 shows the saved row's last pixel).
+void draw_divider_lines();
+
+// Limits every colour byte of display rows 172..399 to the animation state's
+// fade level; byte 3 is kept.
+void fade_in_band();

@@ -1,0 +1,118 @@
+#include "scene/logo.h"
+
+#include <cmath>
+#include <new>
+
+#include "app/binding.h"
+#include "gfx/blit.h"
+#include "gfx/display.h"
+#include "gfx/image.h"
+#include "scene/anim_state.h"
+
+LogoFx* logo_fx;
+
+namespace {
+
+constexpr auto relaxed = std::memory_order_relaxed;
+constexpr int darkened_band_rows = 171;
+
+// trunc(value) as a 16-bit integer, read back through its low byte as signed.
+int8_t wave_entry(double value) {
+  return static_cast<int8_t>(static_cast<uint8_t>(static_cast<int16_t>(value)));
+}
+
+void fill_tables(LogoFx& logo) {
+  for (int i = 0; i < 256; ++i) {
+    const double angle = logo_angle(i);
+    logo.sin40[i] = std::sin(angle) * 40.0;
+    logo.cos20[i] = wave_entry(std::cos(angle) * 20.0);
+    logo.cos40[i] = wave_entry(std::cos(angle) * 40.0);
+    logo.cos60[i] = wave_entry(std::cos(angle) * 60.0);
+  }
+}
+
+// Limited to the pixel's alpha first, then to zero from below.
+uint32_t capped_channel(int value, int alpha) {
+  if (value > alpha) value = alpha;
+  if (value < 0) value = 0;
+  return static_cast<uint32_t>(value);
+}
+
+int wave_index(int position, double phase) { return static_cast<int32_t>(position + phase) & 255; }
+
+// The logo row from the bounce; the first frame before any tick takes the
+// row the intro left.
+int16_t bounce_row(AnimState& state, const LogoFx& logo) {
+  double expected = logo_y_unset;
+  state.logo_y.compare_exchange_strong(expected, static_cast<double>(logo.y), relaxed);
+  return static_cast<int16_t>(state.logo_y.load(relaxed));
+}
+
+}  // namespace
+
+double logo_angle(int entry) { return entry / 255.0 * 360.0 * 3.14 / 180.0; }
+
+bool logo_init() {
+  SDL_Surface* surface = load_image(logo_path);
+  if (surface == nullptr) {
+    report_unusable_asset(logo_path, "not a readable 32-bit image");
+    return false;
+  }
+  if (surface->w > logo_max_width || surface->h > logo_max_height) {
+    report_unusable_asset(logo_path, "the logo must be at most 562 x 469 pixels");
+    lib::SDL_FreeSurface(surface);
+    return false;
+  }
+  auto* logo = new (std::nothrow) LogoFx{};
+  if (logo == nullptr) {
+    lib::SDL_FreeSurface(surface);
+    return false;
+  }
+  logo->surface = surface;
+  logo->x = static_cast<int16_t>(display->w / 2 - surface->w / 2);
+  logo->y = static_cast<int16_t>(display->h / 2 - surface->h / 2);
+  swap_red_blue(surface);
+  fill_tables(*logo);
+  logo_fx = logo;
+
+  AnimState& state = *anim_state.load(relaxed);
+  state.tick.store(128, relaxed);
+  state.velocity.store(0.0f, relaxed);
+  state.logo_y.store(logo_y_unset, relaxed);
+  return true;
+}
+
+void logo_draw() {
+  LogoFx& logo = *logo_fx;
+  AnimState& state = *anim_state.load(relaxed);
+  const int16_t row = bounce_row(state, logo);
+  logo.y = row;
+  darken_rect(0, 0, display_width, darkened_band_rows);
+
+  const int sway = static_cast<int>(logo.sin40[state.tick.load(relaxed) & 255]);
+  const double phase = state.phase.load(relaxed);
+  const int w = logo.surface->w, h = logo.surface->h;
+  const uint32_t* source = pixels_of(logo.surface);
+  uint32_t* out = pixels_of(display) + row * display_width + logo.x + sway;
+  for (int r = 0; r < h; ++r, out += display->w - w) {
+    const int rho = wave_index(r, phase);
+    for (int c = 0; c < w; ++c, ++out) {
+      const uint32_t s = *source++;
+      const int alpha = static_cast<int>(s >> 24);
+      if (alpha == 0) continue;
+      const int kappa = wave_index(c, phase);
+      const int blue = static_cast<int>(s & 0xff) + (logo.cos20[kappa] + logo.cos20[rho]);
+      const int green = static_cast<int>((s >> 8) & 0xff) + (logo.cos40[kappa] + logo.cos40[rho]);
+      const int red = static_cast<int>((s >> 16) & 0xff) + (logo.cos60[kappa] + logo.cos60[rho]);
+      *out = (*out & 0xff000000u) | capped_channel(blue, alpha) | (capped_channel(green, alpha) << 8) |
+             (capped_channel(red, alpha) << 16);
+    }
+  }
+}
+
+void logo_free() {
+  if (logo_fx == nullptr) return;
+  lib::SDL_FreeSurface(logo_fx->surface);
+  delete logo_fx;
+  logo_fx = nullptr;
+}

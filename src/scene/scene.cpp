@@ -1,0 +1,230 @@
+#include "scene/scene.h"
+
+#include <pthread.h>
+
+#include <cmath>
+#include <cstdio>
+#include <initializer_list>
+#include <memory>
+#include <new>
+
+#include "app/binding.h"
+#include "gfx/blit.h"
+#include "gfx/display.h"
+#include "gfx/fade.h"
+#include "gfx/image.h"
+#include "scene/anim_state.h"
+#include "scene/dividers.h"
+#include "scene/logo.h"
+#include "scene/rotozoom.h"
+#include "scene/scroller.h"
+#include "scene/text_panel.h"
+
+namespace {
+
+constexpr auto relaxed = std::memory_order_relaxed;
+constexpr int module_channels = 64;
+constexpr int intro_step_delay_ms = 5;
+constexpr int intro_pause_ms = 500;
+constexpr int logo_rise_end = 90;  // the rise steps i = 0, 4, .., 88
+constexpr int logo_rise_step = 4;
+
+struct SceneImages {
+  SDL_Surface* big_font;    // the scroller's glyphs
+  SDL_Surface* small_font;  // the text panel's glyphs
+  SDL_Surface* texture;     // the background, 256 × 256
+};
+
+struct Worker {
+  pthread_t thread{};
+  bool started = false;
+};
+
+// Registers every driver and loader and starts the music library. Without a
+// usable sound device the library would fail to start and then crash on the
+// first module load, so the silent driver is tried next; only when that
+// fails as well does the scene run without music.
+bool prepare_music_library() {
+  lib::MikMod_RegisterAllDrivers();
+  lib::MikMod_RegisterAllLoaders();
+  if (lib::MikMod_Init("") == 0) return true;
+  if (lib::MikMod_DriverFromAlias != nullptr && lib::md_device != nullptr) {
+    const int silent_driver = lib::MikMod_DriverFromAlias("nosound");
+    if (silent_driver > 0) {
+      *lib::md_device = static_cast<UWORD>(silent_driver);
+      if (lib::MikMod_Init("") == 0) return true;
+    }
+  }
+  std::fprintf(stderr, "No sound driver can be started: the intro runs without music\n");
+  return false;
+}
+
+SDL_Surface* load_scene_image(const char* path) {
+  SDL_Surface* image = load_image(path);
+  if (image == nullptr) report_unusable_asset(path, "not a readable 32-bit image");
+  return image;
+}
+
+// Loads both font sheets and the texture, in that order, stopping at the
+// first that cannot be used.
+bool load_scene_images(SceneImages& images) {
+  if ((images.big_font = load_scene_image(big_font_path)) == nullptr) return false;
+  if ((images.small_font = load_scene_image(small_font_path)) == nullptr) return false;
+  if ((images.texture = load_scene_image(texture_path)) == nullptr) return false;
+  if (images.texture->w != rotozoom_texture_size || images.texture->h != rotozoom_texture_size) {
+    report_unusable_asset(texture_path, "the texture must be 256 x 256 pixels");
+    return false;
+  }
+  return true;
+}
+
+void free_scene_images(SceneImages& images) {
+  for (SDL_Surface* image : {images.big_font, images.small_font, images.texture})
+    if (image != nullptr) lib::SDL_FreeSurface(image);
+}
+
+int16_t logo_rise_row(int start_row, int step) {
+  return static_cast<int16_t>(start_row * std::sin(step / 180.0 * -3.14) + start_row);
+}
+
+// The logo eases from its centred row up to the top edge. Each frame shows
+// the row computed in the step before.
+void play_logo_rise() {
+  LogoFx& logo = *logo_fx;
+  const int start_row = logo.y;
+  for (int step = 0; step < logo_rise_end; step += logo_rise_step) {
+    lib::SDL_FillRect(display, nullptr, 0);
+    blit_alpha(logo.surface, display, logo.x, logo.y);
+    logo.y = logo_rise_row(start_row, step);
+    lib::SDL_Flip(display);
+    lib::SDL_Delay(intro_step_delay_ms);
+  }
+}
+
+// Both lines grow from the left in 160 presented steps of 4 pixels; the
+// lower one is not mirrored yet.
+void play_divider_lines() {
+  uint32_t* upper = pixels_of(display) + upper_divider_row() * display_width;
+  uint32_t* lower = pixels_of(display) + lower_divider_row * display_width;
+  for (int column = 0; column < display_width; ++column) {
+    upper[column] = divider_grey(column);
+    lower[column] = upper[column];
+    if (column % 4 == 3) {
+      lib::SDL_Flip(display);
+      lib::SDL_Delay(intro_step_delay_ms);
+    }
+  }
+}
+
+void save_divider_row() {
+  const uint32_t* upper = pixels_of(display) + upper_divider_row() * display_width;
+  saved_divider_row = new uint32_t[divider_length];
+  for (int i = 0; i < divider_length; ++i) saved_divider_row[i] = upper[i];
+}
+
+void play_intro() {
+  fade_in_image(logo_fx->surface, display);
+  play_logo_rise();
+  lib::SDL_Delay(intro_pause_ms);
+  play_divider_lines();
+  lib::SDL_Flip(display);
+  save_divider_row();
+}
+
+Worker start_worker(void* (*entry)(void*), void* argument) {
+  Worker worker;
+  worker.started = pthread_create(&worker.thread, nullptr, entry, argument) == 0;
+  return worker;
+}
+
+void join_worker(const Worker& worker) {
+  if (worker.started) pthread_join(worker.thread, nullptr);
+}
+
+// Only the last event of a pass counts: an Escape press followed by any
+// other event in the same pass is not seen.
+bool escape_pressed_last(const SDL_Event& event) {
+  return event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE;
+}
+
+// Draws and presents frames without waiting until `running` is clear after a
+// presented frame.
+void run_frame_loop(AnimState& state) {
+  SDL_Event event{};  // holds no event until the first is taken
+  do {
+    while (lib::SDL_PollEvent(&event) != 0) {
+    }
+    if (escape_pressed_last(event)) state.running.store(0, relaxed);
+    draw_scene_frame();
+    lib::SDL_Flip(display);
+  } while (state.running.load(relaxed) != 0);
+}
+
+// From the start of the music and the clock to the release of the effects.
+// `module` is null when the scene runs without music.
+void run_animated_scene(AnimState& state, SceneImages& images, MODULE* module) {
+  state.running.store(1, relaxed);
+  const Worker music = module != nullptr ? start_worker(music_thread, module) : Worker{};
+  if (module != nullptr && !music.started) lib::Player_Free(module);  // no thread will play it
+  const Worker clock = start_worker(clock_thread, nullptr);
+
+  text_panel_init(images.small_font);
+  text_panel_typeset();
+  rotozoom_init(images.texture);
+  scroller_init(images.big_font);
+  store_start_fade(0);
+
+  run_frame_loop(state);
+
+  join_worker(music);
+  join_worker(clock);
+  rotozoom_free();
+  scroller_free();
+  logo_free();
+  text_panel_free();
+  delete[] saved_divider_row;
+  saved_divider_row = nullptr;
+}
+
+// Everything between a set-up logo and the release of the effects. A module
+// that the music library cannot load ends the scene before anything shows.
+void run_with_logo(AnimState& state, SceneImages& images, bool music_ready) {
+  swap_red_blue(images.texture);
+  lib::SDL_FillRect(display, nullptr, 0);
+  MODULE* module = nullptr;
+  if (music_ready) {
+    module = lib::Player_Load(module_path, module_channels, 0);
+    if (module == nullptr) {
+      logo_free();
+      return;
+    }
+    module->wrap = 1;  // restart at its end instead of stopping
+  }
+  play_intro();
+  run_animated_scene(state, images, module);
+}
+
+}  // namespace
+
+void draw_scene_frame() {
+  rotozoom_draw();
+  text_panel_draw();
+  scroller_draw();
+  const AnimState& state = *anim_state.load(relaxed);
+  if (state.fade.load(relaxed) != 255) fade_in_band();  // after the scroller, before the logo
+  logo_draw();
+  draw_divider_lines();
+}
+
+void run_main_scene() {
+  std::unique_ptr<AnimState> state(new (std::nothrow) AnimState{});
+  if (!state) return;
+  anim_state.store(state.get(), relaxed);
+  const bool music_ready = prepare_music_library();
+  SceneImages images{};
+  if (load_scene_images(images) && logo_init()) run_with_logo(*state, images, music_ready);
+  free_scene_images(images);
+  anim_state.store(nullptr, relaxed);
+  state.reset();
+  lib::MikMod_Exit();
+}

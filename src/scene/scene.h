@@ -1,0 +1,20 @@
+// The main scene: music and asset set-up, the intro (logo fade-in and rise,
+// divider lines), the worker threads, the frame loop until Escape or an
+// interrupt, and the teardown.
+#pragma once
+
+constexpr const char* big_font_path = "data/data01.dt";
+constexpr const char* small_font_path = "data/data02.dt";
+constexpr const char* texture_path = "data/data04.dt";
+constexpr const char* module_path = "data/data05.dt";
+
+// Runs the whole scene on the calling (main) thread and returns when it has
+// ended and released everything it set up; the display and the libraries
+// stay open. It returns early, with nothing shown, when an image is missing
+// or unusable (reported on standard error) or when the module does not
+// load. With no sound driver at all it runs without music.
+void run_main_scene();
+
+// One frame of the scene's loop, drawn but not presented: background, text
+// panel, scroller, the fade-in band while it runs, logo, divider lines.
+void draw_scene_frame();

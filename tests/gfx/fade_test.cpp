@@ -1,0 +1,166 @@
+#include "gfx/fade.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "app/binding.h"
+#include "gfx/display.h"
+#include "support/call_log.h"
+#include "support/media_double.h"
+
+namespace {
+
+CallLog calls;
+std::vector<std::vector<uint32_t>> presented;  // the display at each presentation
+
+void keep_display() {
+  const uint32_t* pixels = pixels_of(display);
+  presented.emplace_back(pixels, pixels + size_t(display_width) * display_height);
+}
+
+void record_update_rect(SDL_Surface*, Sint32 x, Sint32 y, Uint32 w, Uint32 h) {
+  calls.add("SDL_UpdateRect " + std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(w) + " " +
+            std::to_string(h));
+  keep_display();
+}
+int record_flip(SDL_Surface*) {
+  calls.add("SDL_Flip");
+  keep_display();
+  return 0;
+}
+void record_delay(Uint32 ms) { calls.add("SDL_Delay " + std::to_string(ms)); }
+
+class Fades : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    open_test_display();
+    lib::SDL_UpdateRect = record_update_rect;
+    lib::SDL_Flip = record_flip;
+    lib::SDL_Delay = record_delay;
+    calls.clear();
+    presented.clear();
+  }
+  void TearDown() override { presented.clear(); }
+};
+
+uint32_t bytes(uint32_t b0, uint32_t b1, uint32_t b2, uint32_t b3) { return b0 | b1 << 8 | b2 << 16 | b3 << 24; }
+
+// The fade-in's byte, literally: (s / 255) × level × (a / 255), truncated.
+uint32_t fade_in_reference(uint32_t pixel, int level, uint32_t kept_alpha) {
+  const double f = (pixel >> 24) / 255.0;
+  uint32_t out = kept_alpha << 24;
+  for (int k = 0; k < 3; ++k) out |= uint32_t(int(((pixel >> (8 * k)) & 0xff) / 255.0 * level * f)) << (8 * k);
+  return out;
+}
+
+TEST_F(Fades, FadeInPresentsOnlyTheCentredRectangle51TimesWith5msWaits) {
+  SDL_Surface* image = make_surface(301, 101, bytes(1, 2, 3, 255));
+  fade_in_image(image, display);
+  std::vector<std::string> expected;
+  for (int step = 0; step < 51; ++step) {
+    expected.push_back("SDL_UpdateRect 170 190 301 101");
+    expected.push_back("SDL_Delay 5");
+  }
+  EXPECT_EQ(calls.calls(), expected);
+  lib::SDL_FreeSurface(image);
+}
+
+TEST_F(Fades, FadeInWritesEveryLevelByTheFormulaAndKeepsTargetAlpha) {
+  // Pixels with assorted colours and alphas, including the worked examples.
+  const std::vector<uint32_t> samples = {bytes(255, 128, 0, 255), bytes(255, 128, 0, 128), bytes(200, 90, 17, 0),
+                                         bytes(255, 255, 255, 1), bytes(3, 77, 254, 254), bytes(0, 0, 0, 77)};
+  SDL_Surface* image = make_surface(int(samples.size()), 2);
+  for (size_t i = 0; i < samples.size(); ++i) {
+    pixel_at(image, int(i), 0) = samples[i];
+    pixel_at(image, int(i), 1) = samples[samples.size() - 1 - i];
+  }
+  // The target holds a pattern, so that kept alpha and untouched pixels show.
+  for (int y = 0; y < display_height; ++y)
+    for (int x = 0; x < display_width; ++x) pixel_at(display, x, y) = bytes(9, 9, 9, uint32_t(x + y) & 0xff);
+  const std::vector<uint32_t> before(pixels_of(display), pixels_of(display) + 640 * 480);
+
+  fade_in_image(image, display);
+  ASSERT_EQ(presented.size(), 51u);
+  const int left = 320 - 3, top = 240 - 1;
+  for (int step = 0; step < 51; ++step) {
+    const std::vector<uint32_t>& frame = presented[size_t(step)];
+    for (int y = 0; y < display_height; ++y)
+      for (int x = 0; x < display_width; ++x) {
+        const size_t index = size_t(y) * 640 + size_t(x);
+        const bool inside = x >= left && x < left + image->w && y >= top && y < top + image->h;
+        const uint32_t expected =
+            inside ? fade_in_reference(pixel_at(image, x - left, y - top), step * 5, before[index] >> 24)
+                   : before[index];
+        ASSERT_EQ(frame[index], expected) << "level " << step * 5 << " at " << x << "," << y;
+      }
+  }
+  // The worked examples: (255, 128, 0) opaque at levels 0, 5 and 250.
+  const size_t first = size_t(top) * 640 + size_t(left);
+  EXPECT_EQ(presented[0][first] & 0xffffff, bytes(0, 0, 0, 0));
+  EXPECT_EQ(presented[1][first] & 0xffffff, bytes(5, 2, 0, 0));
+  EXPECT_EQ(presented[50][first] & 0xffffff, bytes(250, 125, 0, 0));
+  EXPECT_EQ(presented[50][first + 1] & 0xff, 125u);  // alpha 128 at level 250
+  lib::SDL_FreeSurface(image);
+}
+
+TEST_F(Fades, FadeInRefusesAnImageLargerThanTheTarget) {
+  SDL_Surface* image = make_surface(641, 10, bytes(255, 255, 255, 255));
+  fade_in_image(image, display);
+  EXPECT_TRUE(calls.calls().empty());
+  EXPECT_EQ(pixel_at(display, 0, 235), 0u);
+  lib::SDL_FreeSurface(image);
+}
+
+TEST_F(Fades, FadeToBlackMakesExactly20FramesFromTheSnapshot) {
+  // Every value of every byte appears, so the whole table is checked.
+  for (int y = 0; y < display_height; ++y)
+    for (int x = 0; x < display_width; ++x)
+      pixel_at(display, x, y) = bytes(uint32_t(x) & 0xff, uint32_t(y) & 0xff, uint32_t(x + 3 * y) & 0xff, 200);
+  const std::vector<uint32_t> snapshot(pixels_of(display), pixels_of(display) + 640 * 480);
+
+  fade_to_black();
+  std::vector<std::string> expected;
+  for (int frame = 0; frame < 20; ++frame) {
+    expected.push_back("SDL_Delay 1");
+    expected.push_back("SDL_Flip");
+  }
+  EXPECT_EQ(calls.calls(), expected);
+  ASSERT_EQ(presented.size(), 20u);
+
+  double a = 1.0;
+  for (int frame = 0; frame < 20; ++frame, a -= 0.05) {
+    for (size_t i = 0; i < snapshot.size(); ++i) {
+      const uint32_t b = snapshot[i];
+      const uint32_t reference = bytes(uint32_t((b & 0xff) * a), uint32_t(((b >> 8) & 0xff) * (a * a)),
+                                       uint32_t(((b >> 16) & 0xff) * (a * a * a)), 0);
+      ASSERT_EQ(presented[size_t(frame)][i], reference) << "frame " << frame + 1 << " pixel " << i;
+    }
+  }
+  EXPECT_LT(a, 0.0);  // the 20th subtraction ended the loop
+}
+
+TEST_F(Fades, FadeToBlackFollowsTheTableRowsForFullBytes) {
+  pixel_at(display, 0, 0) = bytes(255, 255, 255, 255);
+  pixel_at(display, 639, 479) = bytes(101, 101, 101, 255);
+  fade_to_black();
+  auto at = [](int frame, size_t index) { return presented[size_t(frame - 1)][index]; };
+  EXPECT_EQ(at(1, 0), bytes(255, 255, 255, 0));
+  EXPECT_EQ(at(2, 0), bytes(242, 230, 218, 0));
+  EXPECT_EQ(at(11, 0), bytes(127, 63, 31, 0));
+  EXPECT_EQ(at(19, 0), bytes(25, 2, 0, 0));
+  EXPECT_EQ(at(20, 0), bytes(12, 0, 0, 0));
+  EXPECT_EQ(at(2, 640 * 480 - 1), bytes(95, 91, 86, 0));
+  EXPECT_EQ(pixel_at(display, 0, 0), bytes(12, 0, 0, 0));  // the last frame stays
+}
+
+TEST_F(Fades, FadeToBlackOnABlackDisplayClearsOnlyAlpha) {
+  for (int y = 0; y < display_height; ++y)
+    for (int x = 0; x < display_width; ++x) pixel_at(display, x, y) = bytes(0, 0, 0, 255);
+  fade_to_black();
+  for (int y = 0; y < display_height; ++y)
+    for (int x = 0; x < display_width; ++x) ASSERT_EQ(pixel_at(display, x, y), 0u);
+}
+
+}  // namespace

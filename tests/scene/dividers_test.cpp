@@ -1,0 +1,78 @@
+#include "scene/dividers.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "app/binding.h"
+#include "gfx/display.h"
+#include "scene/anim_state.h"
+#include "scene/logo.h"
+#include "support/asset_files.h"
+#include "support/media_double.h"
+
+namespace {
+
+uint32_t bytes(uint32_t b0, uint32_t b1, uint32_t b2, uint32_t b3) { return b0 | b1 << 8 | b2 << 16 | b3 << 24; }
+
+TEST(DividerGrey, WorkedValuesAndTheLiteralFormula) {
+  EXPECT_EQ(divider_grey(0), 0u);
+  EXPECT_EQ(divider_grey(320), bytes(255, 255, 255, 0));
+  EXPECT_EQ(divider_grey(639), bytes(1, 1, 1, 0));
+  for (int x = 0; x < 640; ++x) {
+    const int g = int(256 * std::sin(x / 640.0 * 180 * 3.14 / 180));
+    ASSERT_EQ(divider_grey(x), uint32_t(g & 0xff) * 65793u) << x;
+  }
+}
+
+class Dividers : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    open_test_display();
+    anim_state.store(&state);
+    for (int y = 0; y < display_height; ++y)
+      for (int x = 0; x < display_width; ++x) pixel_at(display, x, y) = bytes(200, 100, 130, uint32_t(x + y) & 0xff);
+    before.assign(pixels_of(display), pixels_of(display) + 640 * 480);
+  }
+  void TearDown() override { anim_state.store(nullptr); }
+  AnimState state;
+  std::vector<uint32_t> before;
+};
+
+TEST_F(Dividers, UpperLineAsSavedLowerLineMirrored) {
+  ScratchDirectory scratch;
+  write_filled_image("data/data03.dt", 20, 57, 0);
+  ASSERT_TRUE(logo_init());
+  std::vector<uint32_t> row(640);
+  for (int i = 0; i < 640; ++i) row[size_t(i)] = 0x01000000u * uint32_t(i % 7) + uint32_t(i);
+  saved_divider_row = row.data();
+  draw_divider_lines();
+  EXPECT_EQ(upper_divider_row(), 67);
+  EXPECT_EQ(pixel_at(display, 0, 400), row[639]);
+  EXPECT_EQ(pixel_at(display, 0, 67), row[0]);
+  for (int y = 0; y < display_height; ++y)
+    for (int x = 0; x < display_width; ++x) {
+      const uint32_t expected = y == 67 ? row[size_t(x)] : y == 400 ? row[size_t(639 - x)] : before[size_t(y) * 640 + size_t(x)];
+      ASSERT_EQ(pixel_at(display, x, y), expected) << x << "," << y;
+    }
+  saved_divider_row = nullptr;
+  logo_free();
+}
+
+TEST_F(Dividers, FadeLimitsOnlyTheBandBetweenTheLines) {
+  state.fade = 128;
+  fade_in_band();
+  for (int y = 0; y < display_height; ++y)
+    for (int x = 0; x < display_width; ++x) {
+      const uint32_t was = before[size_t(y) * 640 + size_t(x)];
+      const bool in_band = y >= 172 && y <= 399;
+      ASSERT_EQ(pixel_at(display, x, y), in_band ? bytes(128, 100, 128, was >> 24) : was) << x << "," << y;
+    }
+  state.fade = 0;
+  fade_in_band();
+  EXPECT_EQ(pixel_at(display, 5, 172), bytes(0, 0, 0, 177));
+  EXPECT_EQ(pixel_at(display, 639, 399), bytes(0, 0, 0, (639 + 399) & 0xff));
+}
+
+}  // namespace

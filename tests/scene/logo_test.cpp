@@ -1,0 +1,201 @@
+#include "scene/logo.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "app/binding.h"
+#include "gfx/blit.h"
+#include "gfx/display.h"
+#include "scene/anim_state.h"
+#include "support/asset_files.h"
+#include "support/media_double.h"
+
+namespace {
+
+uint32_t bytes(uint32_t b0, uint32_t b1, uint32_t b2, uint32_t b3) { return b0 | b1 << 8 | b2 << 16 | b3 << 24; }
+
+// Stored red first: bytes 0 and 2 of the file are exchanged at set-up.
+uint32_t stored(uint32_t b0, uint32_t b1, uint32_t b2, uint32_t b3) { return bytes(b2, b1, b0, b3); }
+
+class Logo : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    open_test_display();
+    anim_state.store(&state);
+  }
+  void TearDown() override {
+    logo_free();
+    anim_state.store(nullptr);
+  }
+  // Loads a logo whose every pixel is `fill` (display order) and places the
+  // bounce at `row` with the given tick and phase.
+  void set_up_logo(int width, int height, uint32_t fill, double row = 0.0, int tick = 128, double phase = 0.0) {
+    write_filled_image("data/data03.dt", width, height, stored(fill & 0xff, fill >> 8 & 0xff, fill >> 16 & 0xff, fill >> 24));
+    ASSERT_TRUE(logo_init());
+    state.logo_y = row;
+    state.tick = tick;
+    state.phase = phase;
+  }
+  ScratchDirectory scratch;
+  AnimState state;
+};
+
+// The wobble table entry literally: cos(i / 255 × 360 × 3.14 / 180) × amplitude,
+// truncated.
+int wave(int entry, double amplitude) { return int(std::cos(entry / 255.0 * 360.0 * 3.14 / 180.0) * amplitude); }
+
+TEST_F(Logo, TablesHoldTheirWorkedValues) {
+  set_up_logo(4, 4, 0);
+  const LogoFx& logo = *logo_fx;
+  EXPECT_EQ(logo.sin40[0], 0.0);
+  EXPECT_NEAR(logo.sin40[64], 39.9994, 1e-4);
+  EXPECT_NEAR(logo.sin40[128], -0.4288, 1e-4);
+  EXPECT_NEAR(logo.sin40[191], -39.9985, 1e-4);
+  EXPECT_EQ(logo.cos20[0], 20);
+  EXPECT_EQ(logo.cos40[0], 40);
+  EXPECT_EQ(logo.cos60[0], 60);
+  EXPECT_EQ(logo.cos20[255], 19);
+  for (int entry : {64, 191}) {
+    EXPECT_EQ(logo.cos20[entry], 0);
+    EXPECT_EQ(logo.cos60[entry], 0);
+  }
+  for (int entry : {127, 128}) {
+    EXPECT_EQ(logo.cos20[entry], -19);
+    EXPECT_EQ(logo.cos40[entry], -39);
+    EXPECT_EQ(logo.cos60[entry], -59);
+  }
+  for (int i = 0; i < 256; ++i) {
+    ASSERT_EQ(logo.sin40[i], std::sin(i / 255.0 * 360.0 * 3.14 / 180.0) * 40.0);
+    ASSERT_EQ(logo.cos20[i], wave(i, 20.0));
+    ASSERT_EQ(logo.cos40[i], wave(i, 40.0));
+    ASSERT_EQ(logo.cos60[i], wave(i, 60.0));
+  }
+}
+
+TEST_F(Logo, SetUpCentresSwapsBytesAndSeedsTheBounce) {
+  write_image("data/data03.dt", 301, 101, std::vector<uint32_t>(301 * 101, bytes(1, 2, 3, 4)));
+  state.logo_y = 5.0;
+  state.velocity = 0.3f;
+  ASSERT_TRUE(logo_init());
+  EXPECT_EQ(logo_fx->x, 170);
+  EXPECT_EQ(logo_fx->y, 190);
+  EXPECT_EQ(pixel_at(logo_fx->surface, 0, 0), bytes(3, 2, 1, 4));
+  EXPECT_EQ(state.tick, 128);
+  EXPECT_EQ(state.velocity, 0.0f);
+  EXPECT_EQ(state.logo_y, -128.0);
+}
+
+TEST_F(Logo, RefusesALogoThatCannotBeLoadedOrWouldLeaveTheDisplay) {
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(logo_init());  // no file
+  write_filled_image("data/data03.dt", 563, 10, 0);
+  EXPECT_FALSE(logo_init());
+  write_filled_image("data/data03.dt", 10, 470, 0);
+  EXPECT_FALSE(logo_init());
+  const std::string messages = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(logo_fx, nullptr);
+  EXPECT_NE(messages.find("Cannot load data/data03.dt"), std::string::npos);
+  EXPECT_EQ(state.logo_y, 0.0);  // nothing seeded by a refused logo
+
+  write_filled_image("data/data03.dt", 562, 469, 0);
+  EXPECT_TRUE(logo_init());
+}
+
+TEST_F(Logo, WorkedPixelsOfTheWobble) {
+  set_up_logo(3, 1, bytes(100, 100, 100, 255), 0.0, 128, 0.75);
+  pixel_at(logo_fx->surface, 1, 0) = bytes(100, 100, 100, 150);
+  pixel_at(logo_fx->surface, 2, 0) = bytes(100, 100, 100, 0);
+  for (int x = 0; x < display_width; ++x) pixel_at(display, x, 0) = bytes(255, 255, 255, 77);
+  logo_draw();
+  const int x = logo_fx->x;  // sway 0 at tick 128
+  EXPECT_EQ(x, 319);
+  EXPECT_EQ(pixel_at(display, x, 0), bytes(140, 180, 220, 77));
+  // Column 1 has index 1: cos20[1] is 19, so byte 0 is 100 + 19 + 20.
+  EXPECT_EQ(pixel_at(display, x + 1, 0), bytes(139, 150, 150, 77));
+  EXPECT_EQ(pixel_at(display, x + 2, 0), bytes(127, 63, 63, 77));  // transparent: the darkened band
+}
+
+TEST_F(Logo, NegativeSumsClampToZeroAfterTheAlphaCap) {
+  set_up_logo(1, 1, bytes(10, 100, 200, 255), 0.0, 128, 128.0);  // row and column index 128
+  logo_draw();
+  EXPECT_EQ(pixel_at(display, logo_fx->x, 0), bytes(0, 22, 82, 0));
+}
+
+TEST_F(Logo, SwayFollowsTheTickModulo256) {
+  for (auto [tick, sway] : {std::pair{128, 0}, {64, 39}, {191, -39}, {256 + 64, 39}}) {
+    set_up_logo(2, 1, bytes(0, 0, 0, 255), 2.0, tick, 128.0);  // black stays black
+    pixel_at(display, logo_fx->x + sway - 1, 2) = 0x12345678;
+    logo_draw();
+    EXPECT_EQ(pixel_at(display, logo_fx->x + sway - 1, 2), darken_pixel(0x12345678)) << tick;
+    EXPECT_EQ(pixel_at(display, logo_fx->x + sway, 2), 0u) << tick;
+    EXPECT_EQ(pixel_at(display, logo_fx->x + sway + 1, 2), 0u) << tick;
+    logo_free();
+    open_test_display();
+  }
+}
+
+TEST_F(Logo, RowComesFromTheBounceOrFromTheIntroWhileUnset) {
+  set_up_logo(1, 1, bytes(0, 0, 0, 255), 3.99, 128, 128.0);
+  pixel_at(display, logo_fx->x, 3) = bytes(9, 9, 9, 9);
+  logo_draw();
+  EXPECT_EQ(pixel_at(display, logo_fx->x, 3), bytes(0, 0, 0, 9));
+  EXPECT_EQ(logo_fx->y, 3);
+
+  state.logo_y = logo_y_unset;
+  logo_fx->y = 7;  // where the intro left it
+  pixel_at(display, logo_fx->x, 7) = bytes(9, 9, 9, 9);
+  logo_draw();
+  EXPECT_EQ(pixel_at(display, logo_fx->x, 7), bytes(0, 0, 0, 9));
+  EXPECT_EQ(state.logo_y, 7.0);
+}
+
+// The whole draw against a literal reference: a logo of assorted pixels at
+// an arbitrary sway, row and phase over an arbitrary background.
+TEST_F(Logo, WholeDrawMatchesTheLiteralReference) {
+  const int w = 300, h = 120;
+  std::vector<uint32_t> pixels;
+  for (int r = 0; r < h; ++r)
+    for (int c = 0; c < w; ++c)
+      pixels.push_back(bytes(uint32_t(c * 7 + r) & 0xff, uint32_t(r * 5 + 3 * c) & 0xff, uint32_t(c ^ r) & 0xff,
+                             uint32_t(c * 13 + r * 3) % 5 == 0 ? 0 : uint32_t(c * 11 + r) & 0xff));
+  std::vector<uint32_t> file;
+  for (uint32_t p : pixels) file.push_back(stored(p & 0xff, p >> 8 & 0xff, p >> 16 & 0xff, p >> 24));
+  write_image("data/data03.dt", w, h, file);
+  ASSERT_TRUE(logo_init());
+  state.logo_y = 6.7;
+  state.tick = 1000;
+  state.phase = 3456.75;
+  for (int y = 0; y < display_height; ++y)
+    for (int x = 0; x < display_width; ++x) pixel_at(display, x, y) = bytes(uint32_t(x) & 0xff, uint32_t(y) & 0xff, 200, 33);
+  std::vector<uint32_t> expected(pixels_of(display), pixels_of(display) + 640 * 480);
+  for (int y = 0; y < 171; ++y)
+    for (int x = 0; x < 640; ++x) expected[size_t(y) * 640 + size_t(x)] = darken_pixel(expected[size_t(y) * 640 + size_t(x)]);
+
+  const int sway = int(std::sin((1000 & 255) / 255.0 * 360.0 * 3.14 / 180.0) * 40.0);
+  const int left = 320 - w / 2 + sway, top = 6;
+  const double amplitude[3] = {20.0, 40.0, 60.0};
+  for (int r = 0; r < h; ++r)
+    for (int c = 0; c < w; ++c) {
+      const uint32_t s = pixels[size_t(r) * w + size_t(c)];
+      const int alpha = int(s >> 24);
+      if (alpha == 0) continue;
+      uint32_t& d = expected[size_t(top + r) * 640 + size_t(left + c)];
+      uint32_t out = d & 0xff000000u;
+      for (int k = 0; k < 3; ++k) {
+        int value = int(s >> (8 * k) & 0xff) + wave(int(c + 3456.75) & 255, amplitude[k]) +
+                    wave(int(r + 3456.75) & 255, amplitude[k]);
+        value = std::max(std::min(value, alpha), 0);
+        out |= uint32_t(value) << (8 * k);
+      }
+      d = out;
+    }
+  logo_draw();
+  const uint32_t* drawn = pixels_of(display);
+  for (size_t p = 0; p < expected.size(); ++p)
+    ASSERT_EQ(drawn[p], expected[p]) << "row " << p / 640 << " column " << p % 640;
+}
+
+}  // namespace

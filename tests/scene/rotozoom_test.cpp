@@ -1,0 +1,106 @@
+#include "scene/rotozoom.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "app/binding.h"
+#include "gfx/display.h"
+#include "scene/anim_state.h"
+#include "support/media_double.h"
+
+namespace {
+
+// Every texel is different: its word names its own row and column, and its
+// alpha byte varies too, so a display pixel tells exactly which texel it shows.
+uint32_t texel_name(uint32_t row, uint32_t column) { return row << 8 | column | ((row * 7 + column) & 0xff) << 24; }
+
+class Background : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    open_test_display();
+    anim_state.store(&state);
+    texture = make_surface(256, 256);
+    for (int v = 0; v < 256; ++v)
+      for (int u = 0; u < 256; ++u) pixel_at(texture, u, v) = texel_name(uint32_t(v), uint32_t(u));
+  }
+  void TearDown() override {
+    rotozoom_free();
+    lib::SDL_FreeSurface(texture);
+    anim_state.store(nullptr);
+  }
+  AnimState state;
+  SDL_Surface* texture = nullptr;
+};
+
+// The background at one step, literally: the angle with 3.14 for pi, each
+// table product rounded once to a double, both accumulators grown by
+// repeated addition, and the coordinate sums carried in extended precision.
+std::vector<uint32_t> reference_frame(int step) {
+  const long double theta_extended = step * 360.0L / 640.0L * static_cast<long double>(3.14) / 180.0L;
+  const double theta = static_cast<double>(theta_extended);
+  const double sine = std::sin(theta), cosine = std::cos(theta);
+  const double z = sine / 2.0 + 1.0;
+  const long double W = 640;
+  std::vector<uint32_t> frame;
+  frame.reserve(640 * 480);
+  double R = 0.0;
+  for (int i = 0; i < 480; ++i) {
+    const int32_t X = static_cast<int32_t>(W + static_cast<double>(cosine * i));
+    const int32_t Y = static_cast<int32_t>((W + static_cast<double>(sine * i)) + R);
+    double Q = 0.0;
+    for (int k = 0; k < 640; ++k) {
+      const int16_t v = static_cast<int16_t>(Y - static_cast<long double>(static_cast<double>(cosine * k)));
+      const int16_t u =
+          static_cast<int16_t>((static_cast<long double>(static_cast<double>(sine * k)) + X) + Q);
+      frame.push_back(texel_name(uint32_t(v) & 0xff, uint32_t(u) & 0xff));
+      Q = Q + z;
+    }
+    R = R + z;
+  }
+  return frame;
+}
+
+TEST_F(Background, EveryStepMatchesTheLiteralFormulaAtEveryPixel) {
+  ASSERT_NE(rotozoom_init(texture), nullptr);
+  for (int step = 0; step < rotozoom_steps; ++step) {
+    state.angle = int16_t(step);
+    rotozoom_draw();
+    const std::vector<uint32_t> expected = reference_frame(step);
+    const uint32_t* drawn = pixels_of(display);
+    for (size_t p = 0; p < expected.size(); ++p)
+      ASSERT_EQ(drawn[p], expected[p]) << "step " << step << " row " << p / 640 << " column " << p % 640;
+  }
+}
+
+TEST_F(Background, StepZeroShowsTheWorkedTexels) {
+  rotozoom_init(texture);
+  for (int y = 0; y < display_height; ++y)
+    for (int x = 0; x < display_width; ++x) pixel_at(display, x, y) = 0xdeadbeef;  // nothing survives
+  rotozoom_draw();
+  EXPECT_EQ(pixel_at(display, 0, 0), texel_name(128, 128));
+  EXPECT_EQ(pixel_at(display, 1, 0), texel_name(127, 129));
+  EXPECT_EQ(pixel_at(display, 0, 1), texel_name(129, 129));
+  EXPECT_EQ(pixel_at(display, 200, 0), texel_name(184, 72));
+  EXPECT_EQ(pixel_at(display, 639, 0), texel_name(1, 255));
+  for (int y = 0; y < display_height; ++y)
+    for (int x = 0; x < display_width; ++x)
+      ASSERT_EQ(pixel_at(display, x, y), texel_name(uint32_t(128 + y - x) & 0xff, uint32_t(128 + y + x) & 0xff));
+}
+
+TEST_F(Background, SetUpRestartsTheTurnAndFillsTheSmallTables) {
+  state.angle = 300;
+  RotoZoom* record = rotozoom_init(texture);
+  ASSERT_NE(record, nullptr);
+  EXPECT_EQ(state.angle, 0);
+  EXPECT_EQ(record->texture, texture);
+  EXPECT_EQ(record->zoom_table[0], 1.0);
+  EXPECT_NEAR(record->zoom_table[160], 1.5, 1e-5);
+  EXPECT_NEAR(record->zoom_table[480], 0.5, 1e-5);
+  EXPECT_EQ(rotozoom_angle(639), static_cast<double>(639 * 360.0L / 640.0L * static_cast<long double>(3.14) / 180.0L));
+  EXPECT_NEAR(rotozoom_angle(639), 6.2702, 1e-4);
+}
+
+}  // namespace
