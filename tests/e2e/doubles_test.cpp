@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
 #include <thread>
@@ -271,6 +272,14 @@ TEST(MusicDouble, LinesFromConcurrentThreadsNeverInterleave) {
   EXPECT_EQ(log.size(), size_t(1 + 2 * per_thread));
   EXPECT_EQ(kinds, (std::set<std::string>{
                        "MikMod_Update", "MikMod_Init \"a parameter string long enough to cross buffer edges\" device=0"}));
+}
+
+TEST(Harness, WritesImagesInTheAssetFormat) {
+  e2e::Sandbox sandbox;
+  sandbox.write_image("data/two.dt", 2, 1, {0x281e140a, 0x7f8000ff});
+  std::ifstream file(sandbox.directory() + "/data/two.dt", std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(bytes, std::string("\x02\x00\x01\x00\x20\x00\x0a\x14\x1e\x28\xff\x00\x80\x7f", 14));
 }
 
 }  // namespace

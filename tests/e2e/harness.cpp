@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 #include <thread>
 
 extern char** environ;
@@ -209,6 +210,30 @@ void Sandbox::write_image(const std::string& relative, int width, int height,
   write_file(relative, bytes);
 }
 
+namespace {
+
+// A font sheet whose every cell holds an opaque white bar over its left half.
+std::vector<uint32_t> font_sheet(int width, int height, int cell) {
+  std::vector<uint32_t> pixels(size_t(width) * size_t(height));
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      if (x % cell < cell / 2) pixels[size_t(y) * size_t(width) + size_t(x)] = 0xffffffff;
+  return pixels;
+}
+
+}  // namespace
+
+void Sandbox::write_stand_in_assets() const {
+  write_image("data/data01.dt", 512, 192, font_sheet(512, 192, 32));
+  write_image("data/data02.dt", 256, 96, font_sheet(256, 96, 16));
+  write_image("data/data03.dt", 320, 100, std::vector<uint32_t>(320 * 100, 0xff2080c0));
+  std::vector<uint32_t> texture(256 * 256);
+  for (size_t i = 0; i < texture.size(); ++i)
+    texture[i] = (i / 256 / 32 + i % 256 / 32) % 2 != 0 ? 0xffffffff : 0xff000000;  // 32-pixel squares
+  write_image("data/data04.dt", 256, 256, texture);
+  write_file("data/data05.dt", "stand-in module");
+}
+
 RunResult Sandbox::run(const RunOptions& options) const {
   const std::string log_path = root_ + "/calls.log";
   fs::remove(log_path);
@@ -226,8 +251,14 @@ RunResult Sandbox::run(const RunOptions& options) const {
 
   LogWatcher watcher(log_path, options.interrupt_on);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeout_seconds);
+  const auto interval = std::chrono::milliseconds(options.interrupt_every_ms);
+  auto next_interrupt = std::chrono::steady_clock::now() + interval;
   int status = 0;
   while (waitpid(child, &status, WNOHANG) == 0) {
+    if (options.interrupt_every_ms > 0 && std::chrono::steady_clock::now() >= next_interrupt) {
+      kill(child, SIGINT);
+      next_interrupt += interval;
+    }
     if (std::chrono::steady_clock::now() > deadline) {
       kill(child, SIGKILL);
       waitpid(child, &status, 0);

@@ -47,6 +47,10 @@ struct RunOptions {
   // `interrupt_on` (e.g. "SDL_ShowCursor", or "SDL_Flip" with a count of 50).
   std::string interrupt_on;
   int interrupt_count = 1;
+  // Sends SIGINT every this many milliseconds until the run ends (0: never).
+  // Interrupts outside the main scene are ignored, so this ends a run whose
+  // log cannot be watched, such as one with the system's libraries.
+  int interrupt_every_ms = 0;
   // A run still going after this long is killed and the test fails.
   int timeout_seconds = 60;
 };
@@ -100,6 +104,14 @@ class Sandbox {
   // 32-bit little-endian words, row by row.
   void write_image(const std::string& relative, int width, int height,
                    const std::vector<uint32_t>& pixels) const;
+  // Small valid stand-ins for the five assets, for runs that only need the
+  // scene to get through its set-up: data/data01.dt 512 × 192 and
+  // data/data02.dt 256 × 96 font sheets (every cell holds an opaque white
+  // bar over its left half), data/data03.dt a 320 × 100 opaque logo,
+  // data/data04.dt a 256 × 256 opaque checkerboard, and data/data05.dt a few
+  // bytes that the music double accepts as a module (the system's libmikmod
+  // does not).
+  void write_stand_in_assets() const;
 
   // Runs the intro once and waits for it. Each run starts with an empty log
   // and no saved frames.

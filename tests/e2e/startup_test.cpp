@@ -23,13 +23,22 @@ Lines last_lines(const Lines& log, size_t count) {
 const Lines orderly_shutdown = {"SDL_FreeSurface display", "SDL_Quit", "recording_mikmod unloaded",
                                 "recording_sdl unloaded"};
 
+// A run that goes all the way: stand-in assets, and Escape as soon as the
+// main scene takes input, so it never waits for a key.
+e2e::RunOptions whole_run(const e2e::Sandbox& sandbox) {
+  sandbox.write_stand_in_assets();
+  e2e::RunOptions options;
+  options.environment = {{"INTRO_DOUBLE_EVENTS", "after_flip=0:keydown=27"}};
+  return options;
+}
+
 std::string cannot_open(const std::string& path) {
   return "Failed to open " + path + "\n" + path + ": cannot open shared object file: No such file or directory\n";
 }
 
 TEST(Startup, FullScreenByDefaultThenOrderlyShutdown) {
   e2e::Sandbox sandbox;
-  const e2e::RunResult result = sandbox.run();
+  const e2e::RunResult result = sandbox.run(whole_run(sandbox));
   EXPECT_EQ(result.exit_status, 0);
   EXPECT_EQ(result.out, "");
   EXPECT_EQ(result.err, "");
@@ -46,7 +55,7 @@ TEST(Startup, FullScreenByDefaultThenOrderlyShutdown) {
 TEST(Startup, WindowedArgumentOpensAWindowWhateverFollows) {
   e2e::Sandbox sandbox;
   for (const Lines& arguments : {Lines{"windowed"}, Lines{"windowed", "extra", "Windowed"}}) {
-    e2e::RunOptions options;
+    e2e::RunOptions options = whole_run(sandbox);
     options.arguments = arguments;
     const e2e::RunResult result = sandbox.run(options);
     EXPECT_EQ(result.exit_status, 0);
@@ -75,7 +84,7 @@ TEST(LibraryPaths, ComeFromPwdNotFromTheWorkingDirectory) {
   e2e::Sandbox sandbox;
   sandbox.remove_file("data/sdl.library");
   sandbox.remove_file("data/mikmod.library");
-  e2e::RunOptions options;
+  e2e::RunOptions options = whole_run(sandbox);  // assets come from the working directory
   options.pwd = elsewhere.directory();
   const e2e::RunResult result = sandbox.run(options);
   EXPECT_EQ(result.exit_status, 0);
@@ -103,7 +112,7 @@ std::string pwd_of_length(const e2e::Sandbox& sandbox, size_t length) {
 
 TEST(LibraryPaths, LongestPwdThatFitsThePathBuffersIs234Characters) {
   e2e::Sandbox sandbox;
-  e2e::RunOptions options;
+  e2e::RunOptions options = whole_run(sandbox);
   options.pwd = pwd_of_length(sandbox, 234);
   e2e::RunResult result = sandbox.run(options);
   EXPECT_EQ(result.exit_status, 0);
@@ -198,11 +207,22 @@ TEST(Display, ThatCannotBeOpenedIsReportedAndNothingIsDrawn) {
 
 TEST(Interrupt, OutsideTheSceneIsIgnored) {
   e2e::Sandbox sandbox;
-  e2e::RunOptions options;
-  options.environment = {{"INTRO_DOUBLE_HOLD", "SDL_ShowCursor:300"}};
+  e2e::RunOptions options = whole_run(sandbox);
+  options.environment.emplace_back("INTRO_DOUBLE_HOLD", "SDL_ShowCursor:300");
   options.interrupt_on = "SDL_ShowCursor";
   const e2e::RunResult result = sandbox.run(options);
   EXPECT_TRUE(result.interrupted);
+  EXPECT_EQ(result.signal, 0);
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(last_lines(result.log, 4), orderly_shutdown);
+}
+
+TEST(Interrupt, RepeatedOutsideTheSceneAreIgnoredToo) {
+  e2e::Sandbox sandbox;
+  e2e::RunOptions options = whole_run(sandbox);
+  options.environment.emplace_back("INTRO_DOUBLE_HOLD", "SDL_ShowCursor:300");
+  options.interrupt_every_ms = 40;
+  const e2e::RunResult result = sandbox.run(options);
   EXPECT_EQ(result.signal, 0);
   EXPECT_EQ(result.exit_status, 0);
   EXPECT_EQ(last_lines(result.log, 4), orderly_shutdown);
