@@ -1,15 +1,95 @@
-// Recording media library: the ten SDL 1.2 entry points the intro binds,
-// with surfaces in plain memory laid out as the real SDL_Surface. Built as a
-// shared object for end-to-end runs (placed as data/sdl.library) and linked
-// into the unit tests, which bind the intro's entry points to it directly.
+// Recording media library: the ten SDL 1.2 entry points the intro binds (and
+// SDL_GetError), with surfaces in plain memory laid out as the real
+// SDL_Surface. Built as a shared object for end-to-end runs (placed as
+// data/sdl.library) and linked into the unit tests, which bind the intro's
+// entry points to it directly.
+//
+// Configured by environment variables, read once when the library loads:
+//
+//   INTRO_DOUBLE_LOG=<file>    append one line per call, e.g.
+//                                "SDL_SetVideoMode 640 480 32 0x80000000"
+//                                "SDL_CreateRGBSurface 0x0 16 16 32 0x0 0x0 0x0 0x0 -> surface#1"
+//                                "SDL_FillRect display null 0x0"  (or "... <x> <y> <w> <h> 0x0")
+//                                "SDL_FreeSurface surface#1"      ("display", "null", "unknown")
+//                                "SDL_Flip"  "SDL_UpdateRect 170 190 301 101"
+//                                    (the surface is named at the end only when it is not the display)
+//                                "SDL_Delay 5"  "SDL_ShowCursor 0"  "SDL_Quit"  "SDL_GetError"
+//                                "SDL_PollEvent none"  "SDL_PollEvent keydown=27"
+//                              plus "recording_sdl loaded" when the library is loaded and, when it is
+//                              unloaded, "recording_sdl leaked <surface> <w>x<h>" for every surface
+//                              never freed, then "recording_sdl unloaded".
+//   INTRO_DOUBLE_EVENTS=<script>  input events for SDL_PollEvent, e.g.
+//                                "after_flip=120:keydown=27,keyup=27;after_flip=200:quit".
+//                              Groups are separated by ';'; each group's events become pending, in
+//                              order, once that many SDL_Flip calls have happened. Events:
+//                              keydown=<sym>, keyup=<sym>, quit, motion (mouse motion to 0,0).
+//   INTRO_DOUBLE_SAVE_DIR=<dir> with
+//   INTRO_DOUBLE_SAVE_FLIPS=1,50,300     save the flipped surface at those SDL_Flip calls (counted
+//                                        from 1) as <dir>/flip-<n>.pam
+//   INTRO_DOUBLE_SAVE_UPDATES=3,7        the same for SDL_UpdateRect calls: <dir>/update-<n>.pam
+//                              A binary PAM, TUPLTYPE RGB_ALPHA: red, green, blue, byte 3 per pixel.
+//   INTRO_DOUBLE_FAIL=SDL_SetVideoMode   the named entry points fail (return null): SDL_SetVideoMode,
+//                              SDL_CreateRGBSurface; "Name:first" fails only the first call. The
+//                              list is shared with the music double, each takes its own names.
+//   INTRO_DOUBLE_REAL_DELAY=1  SDL_Delay really sleeps; by default it only records, so runs are fast.
+//   INTRO_DOUBLE_HOLD=SDL_ShowCursor:300  every call of that entry point sleeps 300 ms after it is
+//                              logged (a window to send a signal in); a comma list of Name:ms.
 #include <SDL/SDL.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
+
+#include "doubles/double_support.h"
+
+using double_support::record;
 
 namespace {
 
+struct ScriptedEvent {
+  long after_flip;
+  std::string text;  // as written in the script, also the log's word for it
+  SDL_Event event;
+};
+
+struct NamedSurface {
+  SDL_Surface* surface;
+  int number;
+};
+
+// Only the intro's main thread calls the media library.
 SDL_Surface* video_surface;
+std::vector<NamedSurface> live_surfaces;
+int surfaces_created;
+int video_mode_calls;
+int surface_creations;
+long flips;
+long updates;
+int cursor_shown = 1;
+bool set_video_mode_failed;
+
+std::vector<ScriptedEvent> event_script;
+size_t next_event;
+std::vector<long> flips_to_save;
+std::vector<long> updates_to_save;
+std::string save_directory;
+bool real_delay;
+
+std::string surface_name(const SDL_Surface* surface) {
+  if (surface == nullptr) return "null";
+  if (surface == video_surface) return "display";
+  for (const NamedSurface& named : live_surfaces)
+    if (named.surface == surface) return "surface#" + std::to_string(named.number);
+  return "unknown";
+}
+
+// " surface#3" for presenting a surface other than the display, else "".
+std::string unless_display(const SDL_Surface* surface) {
+  return surface == video_surface ? "" : " " + surface_name(surface);
+}
 
 SDL_Surface* new_surface(Uint32 flags, int width, int height, int depth) {
   auto* surface = static_cast<SDL_Surface*>(std::calloc(1, sizeof(SDL_Surface)));
@@ -42,47 +122,223 @@ void delete_surface(SDL_Surface* surface) {
   std::free(surface);
 }
 
+void forget_surface(const SDL_Surface* surface) {
+  live_surfaces.erase(std::remove_if(live_surfaces.begin(), live_surfaces.end(),
+                                     [surface](const NamedSurface& named) { return named.surface == surface; }),
+                      live_surfaces.end());
+}
+
+// A binary PAM: red, green, blue, then byte 3 of every display pixel.
+void save_surface(const SDL_Surface* surface, const char* kind, long number) {
+  const std::string path = save_directory + "/" + kind + "-" + std::to_string(number) + ".pam";
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) double_support::configuration_error("INTRO_DOUBLE_SAVE_DIR", save_directory);
+  std::fprintf(file, "P7\nWIDTH %d\nHEIGHT %d\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n", surface->w,
+               surface->h);
+  const auto* bytes = static_cast<const unsigned char*>(surface->pixels);
+  std::vector<unsigned char> row(size_t(surface->w) * 4);
+  for (int y = 0; y < surface->h; ++y) {
+    for (size_t x = 0; x < size_t(surface->w); ++x) {
+      const unsigned char* pixel = bytes + (size_t(y) * size_t(surface->w) + x) * 4;
+      row[4 * x] = pixel[2];
+      row[4 * x + 1] = pixel[1];
+      row[4 * x + 2] = pixel[0];
+      row[4 * x + 3] = pixel[3];
+    }
+    std::fwrite(row.data(), 1, row.size(), file);
+  }
+  std::fclose(file);
+}
+
+bool listed(const std::vector<long>& numbers, long number) {
+  return std::find(numbers.begin(), numbers.end(), number) != numbers.end();
+}
+
+SDL_Event parse_event(const std::string& text, const std::string& script) {
+  SDL_Event event;
+  std::memset(&event, 0, sizeof event);
+  const auto equals = text.find('=');
+  const std::string kind = text.substr(0, equals);
+  if (kind == "quit" && equals == std::string::npos) {
+    event.type = SDL_QUIT;
+  } else if (kind == "motion" && equals == std::string::npos) {
+    event.type = SDL_MOUSEMOTION;
+  } else if ((kind == "keydown" || kind == "keyup") && equals != std::string::npos) {
+    const std::vector<long> sym = double_support::number_list(text.substr(equals + 1), "INTRO_DOUBLE_EVENTS");
+    if (sym.size() != 1) double_support::configuration_error("INTRO_DOUBLE_EVENTS", script);
+    event.type = kind == "keydown" ? SDL_KEYDOWN : SDL_KEYUP;
+    event.key.state = kind == "keydown" ? SDL_PRESSED : SDL_RELEASED;
+    event.key.keysym.sym = SDLKey(sym[0]);
+  } else {
+    double_support::configuration_error("INTRO_DOUBLE_EVENTS", script);
+  }
+  return event;
+}
+
+// "after_flip=120:keydown=27,keyup=27;after_flip=200:quit"
+std::vector<ScriptedEvent> parse_event_script(const std::string& script) {
+  std::vector<ScriptedEvent> events;
+  std::string::size_type start = 0;
+  while (start < script.size()) {
+    auto end = script.find(';', start);
+    if (end == std::string::npos) end = script.size();
+    const std::string group = script.substr(start, end - start);
+    const std::string prefix = "after_flip=";
+    const auto colon = group.find(':');
+    if (group.compare(0, prefix.size(), prefix) != 0 || colon == std::string::npos)
+      double_support::configuration_error("INTRO_DOUBLE_EVENTS", script);
+    const std::vector<long> after =
+        double_support::number_list(group.substr(prefix.size(), colon - prefix.size()), "INTRO_DOUBLE_EVENTS");
+    if (after.size() != 1) double_support::configuration_error("INTRO_DOUBLE_EVENTS", script);
+    std::string::size_type item = colon + 1;
+    while (item <= group.size()) {
+      auto comma = group.find(',', item);
+      if (comma == std::string::npos) comma = group.size();
+      const std::string text = group.substr(item, comma - item);
+      events.push_back({after[0], text, parse_event(text, script)});
+      item = comma + 1;
+    }
+    start = end + 1;
+  }
+  return events;
+}
+
+void configure() {
+  using double_support::environment;
+  double_support::configure_from_environment();
+  event_script = parse_event_script(environment("INTRO_DOUBLE_EVENTS"));
+  flips_to_save = double_support::number_list(environment("INTRO_DOUBLE_SAVE_FLIPS"), "INTRO_DOUBLE_SAVE_FLIPS");
+  updates_to_save =
+      double_support::number_list(environment("INTRO_DOUBLE_SAVE_UPDATES"), "INTRO_DOUBLE_SAVE_UPDATES");
+  save_directory = environment("INTRO_DOUBLE_SAVE_DIR");
+  if (save_directory.empty() && !(flips_to_save.empty() && updates_to_save.empty()))
+    double_support::configuration_error("INTRO_DOUBLE_SAVE_DIR", save_directory);
+  real_delay = environment("INTRO_DOUBLE_REAL_DELAY") == "1";
+}
+
+// Logs the library's loading and unloading; declared after every other
+// global of this file so that those outlive it.
+struct Lifetime {
+  Lifetime() {
+    configure();
+    record("recording_sdl loaded");
+  }
+  ~Lifetime() {
+    if (video_surface != nullptr) record("recording_sdl leaked display");
+    for (const NamedSurface& named : live_surfaces)
+      record("recording_sdl leaked surface#%d %dx%d", named.number, named.surface->w, named.surface->h);
+    record("recording_sdl unloaded");
+    double_support::close_log();
+  }
+} lifetime;
+
 }  // namespace
 
 extern "C" {
 
 SDL_Surface* SDL_SetVideoMode(int width, int height, int bpp, Uint32 flags) {
+  record("SDL_SetVideoMode %d %d %d 0x%x", width, height, bpp, flags);
+  if (double_support::told_to_fail("SDL_SetVideoMode", ++video_mode_calls)) {
+    set_video_mode_failed = true;
+    return nullptr;
+  }
   if (video_surface == nullptr) video_surface = new_surface(flags, width, height, bpp);
   return video_surface;
 }
 
-SDL_Surface* SDL_CreateRGBSurface(Uint32 flags, int width, int height, int depth, Uint32, Uint32, Uint32,
-                                  Uint32) {
-  return new_surface(flags, width, height, depth);
+SDL_Surface* SDL_CreateRGBSurface(Uint32 flags, int width, int height, int depth, Uint32 r_mask,
+                                  Uint32 g_mask, Uint32 b_mask, Uint32 a_mask) {
+  SDL_Surface* surface = nullptr;
+  if (!double_support::told_to_fail("SDL_CreateRGBSurface", ++surface_creations)) {
+    surface = new_surface(flags, width, height, depth);
+    live_surfaces.push_back({surface, ++surfaces_created});
+  }
+  record("SDL_CreateRGBSurface 0x%x %d %d %d 0x%x 0x%x 0x%x 0x%x -> %s", flags, width, height, depth, r_mask,
+         g_mask, b_mask, a_mask, surface_name(surface).c_str());
+  return surface;
 }
 
-int SDL_ShowCursor(int) { return 1; }
+int SDL_ShowCursor(int toggle) {
+  record("SDL_ShowCursor %d", toggle);
+  const int previous = cursor_shown;
+  if (toggle >= 0) cursor_shown = toggle != 0;
+  return previous;
+}
 
-// Like the real library, freeing the video surface does nothing.
+// Like the real library, freeing the video surface does nothing; a surface
+// this library never made (or already freed) is left alone and logged as
+// "unknown".
 void SDL_FreeSurface(SDL_Surface* surface) {
-  if (surface != nullptr && surface != video_surface) delete_surface(surface);
+  const std::string name = surface_name(surface);
+  record("SDL_FreeSurface %s", name.c_str());
+  if (name == "null" || name == "display" || name == "unknown") return;
+  forget_surface(surface);
+  delete_surface(surface);
 }
 
-int SDL_Flip(SDL_Surface*) { return 0; }
+int SDL_Flip(SDL_Surface* screen) {
+  record("SDL_Flip%s", unless_display(screen).c_str());
+  ++flips;
+  if (screen != nullptr && listed(flips_to_save, flips)) save_surface(screen, "flip", flips);
+  return 0;
+}
 
+// Fills the rectangle clipped to the surface, or the whole surface.
 int SDL_FillRect(SDL_Surface* dst, SDL_Rect* rect, Uint32 color) {
-  const int x0 = rect ? rect->x : 0, y0 = rect ? rect->y : 0;
-  const int x1 = rect ? x0 + rect->w : dst->w, y1 = rect ? y0 + rect->h : dst->h;
+  if (rect == nullptr)
+    record("SDL_FillRect %s null 0x%x", surface_name(dst).c_str(), color);
+  else
+    record("SDL_FillRect %s %d %d %u %u 0x%x", surface_name(dst).c_str(), rect->x, rect->y, rect->w, rect->h,
+           color);
+  const int x0 = rect ? std::max(0, int(rect->x)) : 0, y0 = rect ? std::max(0, int(rect->y)) : 0;
+  const int x1 = rect ? std::min(dst->w, rect->x + rect->w) : dst->w;
+  const int y1 = rect ? std::min(dst->h, rect->y + rect->h) : dst->h;
   auto* pixels = static_cast<Uint32*>(dst->pixels);
   for (int y = y0; y < y1; ++y)
     for (int x = x0; x < x1; ++x) pixels[y * dst->w + x] = color;
   return 0;
 }
 
-void SDL_UpdateRect(SDL_Surface*, Sint32, Sint32, Uint32, Uint32) {}
-void SDL_Delay(Uint32) {}
-int SDL_PollEvent(SDL_Event*) { return 0; }
+void SDL_UpdateRect(SDL_Surface* screen, Sint32 x, Sint32 y, Uint32 w, Uint32 h) {
+  record("SDL_UpdateRect %d %d %u %u%s", x, y, w, h, unless_display(screen).c_str());
+  ++updates;
+  if (screen != nullptr && listed(updates_to_save, updates)) save_surface(screen, "update", updates);
+}
+
+void SDL_Delay(Uint32 milliseconds) {
+  record("SDL_Delay %u", milliseconds);
+  if (real_delay) double_support::sleep_milliseconds(milliseconds);
+}
+
+// Hands out the scripted events whose flip count has been reached, in order.
+// With a null record it only tells whether one is pending, as SDL does.
+int SDL_PollEvent(SDL_Event* event) {
+  const bool pending = next_event < event_script.size() && flips >= event_script[next_event].after_flip;
+  if (event == nullptr) {
+    record("SDL_PollEvent peek %d", pending ? 1 : 0);
+    return pending ? 1 : 0;
+  }
+  if (!pending) {
+    record("SDL_PollEvent none");
+    return 0;
+  }
+  const ScriptedEvent& scripted = event_script[next_event++];
+  record("SDL_PollEvent %s", scripted.text.c_str());
+  *event = scripted.event;
+  return 1;
+}
 
 void SDL_Quit() {
+  record("SDL_Quit");
   if (video_surface != nullptr) delete_surface(video_surface);
   video_surface = nullptr;
 }
 
-char* SDL_GetError() { return const_cast<char*>(""); }
+char* SDL_GetError() {
+  record("SDL_GetError");
+  static char told_to_fail[] = "SDL_SetVideoMode was told to fail";
+  static char no_error[] = "";
+  return set_video_mode_failed ? told_to_fail : no_error;
+}
 
 }  // extern "C"

@@ -1,0 +1,164 @@
+#include "doubles/double_support.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+namespace double_support {
+namespace {
+
+struct Hold {
+  std::string entry_point;
+  unsigned milliseconds;
+};
+
+struct Failure {
+  std::string entry_point;
+  bool first_call_only;
+};
+
+// Written once by configure_from_environment while the library loads, before
+// the intro starts any thread; only read afterwards. Built on first use: the
+// doubles configure from their own static initialisers, which may run before
+// this file's.
+struct Configuration {
+  int log_fd = -1;
+  std::vector<Hold> holds;
+  std::vector<Failure> failures;
+};
+
+Configuration& configuration() {
+  static Configuration instance;
+  return instance;
+}
+
+std::vector<std::string> split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::string::size_type start = 0;
+  while (start <= text.size()) {
+    const auto end = text.find(separator, start);
+    parts.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return parts;
+}
+
+long whole_number(const std::string& text, const char* variable) {
+  char* end = nullptr;
+  errno = 0;
+  const long value = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || errno != 0 || value < 0) configuration_error(variable, text);
+  return value;
+}
+
+// "SDL_ShowCursor:300,SDL_Flip:20": sleep that long after logging each call.
+std::vector<Hold> parse_holds(const std::string& text) {
+  std::vector<Hold> parsed;
+  if (text.empty()) return parsed;
+  for (const std::string& item : split(text, ',')) {
+    const auto colon = item.find(':');
+    if (colon == std::string::npos || colon == 0) configuration_error("INTRO_DOUBLE_HOLD", text);
+    parsed.push_back({item.substr(0, colon),
+                      unsigned(whole_number(item.substr(colon + 1), "INTRO_DOUBLE_HOLD"))});
+  }
+  return parsed;
+}
+
+std::vector<Failure> parse_failures(const std::string& text) {
+  std::vector<Failure> parsed;
+  if (text.empty()) return parsed;
+  for (const std::string& item : split(text, ',')) {
+    const auto colon = item.find(':');
+    if (colon == std::string::npos) {
+      parsed.push_back({item, false});
+    } else if (item.substr(colon) == ":first" && colon > 0) {
+      parsed.push_back({item.substr(0, colon), true});
+    } else {
+      configuration_error("INTRO_DOUBLE_FAIL", text);
+    }
+  }
+  return parsed;
+}
+
+void hold_if_asked(const char* line) {
+  for (const Hold& hold : configuration().holds) {
+    const std::string& name = hold.entry_point;
+    // The entry point is the line's first word.
+    if (std::strncmp(line, name.c_str(), name.size()) == 0 &&
+        (line[name.size()] == ' ' || line[name.size()] == '\0'))
+      sleep_milliseconds(hold.milliseconds);
+  }
+}
+
+}  // namespace
+
+void configure_from_environment() {
+  Configuration& settings = configuration();
+  const std::string log_path = environment("INTRO_DOUBLE_LOG");
+  if (!log_path.empty() && settings.log_fd < 0)
+    settings.log_fd = open(log_path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  settings.holds = parse_holds(environment("INTRO_DOUBLE_HOLD"));
+  settings.failures = parse_failures(environment("INTRO_DOUBLE_FAIL"));
+}
+
+void close_log() {
+  int& log_fd = configuration().log_fd;
+  if (log_fd >= 0) close(log_fd);
+  log_fd = -1;
+}
+
+void record(const char* format, ...) {
+  char line[512];
+  va_list arguments;
+  va_start(arguments, format);
+  int length = std::vsnprintf(line, sizeof line - 1, format, arguments);
+  va_end(arguments);
+  if (length < 0) return;
+  if (size_t(length) > sizeof line - 2) length = int(sizeof line - 2);  // truncated, still one line
+  if (const int log_fd = configuration().log_fd; log_fd >= 0) {
+    line[length] = '\n';
+    ssize_t ignored = write(log_fd, line, size_t(length) + 1);
+    (void)ignored;
+    line[length] = '\0';
+  }
+  hold_if_asked(line);
+}
+
+bool told_to_fail(const char* entry_point, int call_number) {
+  for (const Failure& failure : configuration().failures)
+    if (failure.entry_point == entry_point && (!failure.first_call_only || call_number == 1)) return true;
+  return false;
+}
+
+void sleep_milliseconds(unsigned milliseconds) {
+  timespec remaining{time_t(milliseconds / 1000), long(milliseconds % 1000) * 1000000L};
+  // An interrupt signal handled by the intro must not cut a hold short.
+  while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
+  }
+}
+
+std::string environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
+std::vector<long> number_list(const std::string& text, const char* variable) {
+  std::vector<long> numbers;
+  if (text.empty()) return numbers;
+  for (const std::string& item : split(text, ',')) numbers.push_back(whole_number(item, variable));
+  return numbers;
+}
+
+void configuration_error(const char* variable, const std::string& text) {
+  std::fprintf(stderr, "test double: cannot use %s=\"%s\"\n", variable, text.c_str());
+  std::abort();
+}
+
+}  // namespace double_support

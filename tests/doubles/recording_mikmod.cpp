@@ -1,0 +1,159 @@
+// Recording music library: the ten libmikmod entry points the intro binds,
+// plus MikMod_DriverFromAlias and the md_device variable. Plays nothing; it
+// records every call and hands out a zeroed MODULE record. Built as a shared
+// object for end-to-end runs, placed as data/mikmod.library.
+//
+// Configured by environment variables, read once when the library loads:
+//
+//   INTRO_DOUBLE_LOG=<file>    append one line per call, e.g.
+//                                "MikMod_RegisterAllDrivers"  "MikMod_RegisterAllLoaders"
+//                                "MikMod_Init \"\" device=0"   (parameters, then md_device at the call)
+//                                "MikMod_DriverFromAlias nosound"
+//                                "Player_Load data/data05.dt 64 0"
+//                                "Player_Start module wrap=1"  (the `wrap` field seen at the call)
+//                                "Player_Active"  "MikMod_Update"  "Player_Stop"
+//                                "Player_Free module"  "MikMod_Exit"
+//                              "module" is the record Player_Load handed out; any other pointer is
+//                              logged as "foreign" (and not freed), null as "null". Also
+//                              "recording_mikmod loaded" on loading and, on unloading,
+//                              "recording_mikmod leaked module" if it was never freed, then
+//                              "recording_mikmod unloaded". The log is shared with the media double;
+//                              the intro's music thread writes to it concurrently.
+//   INTRO_DOUBLE_FAIL=MikMod_Init,Player_Load   the named entry points fail: MikMod_Init returns 1,
+//                              Player_Load returns null. "MikMod_Init:first" fails only the first
+//                              call (as when no sound device opens until md_device is set).
+//   INTRO_DOUBLE_MODULE_UPDATES=<n>  Player_Active returns 0 once MikMod_Update has been called n
+//                              times, as a module that ends on its own. By default it returns 1 from
+//                              Player_Start until Player_Stop.
+//   INTRO_DOUBLE_HOLD=<Name>:<ms>    as in the media double.
+//
+// Player_Load hands out a module only when the file can be opened (its
+// content is not looked at), so a missing module file fails as it would.
+#include <mikmod.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "doubles/double_support.h"
+
+using double_support::record;
+
+namespace {
+
+// MikMod_Init, Player_Load and MikMod_Exit come from the main thread, the
+// player calls from the intro's music thread: everything shared is atomic.
+std::atomic<MODULE*> loaded_module{nullptr};
+std::atomic<int> init_calls{0};
+std::atomic<int> load_calls{0};
+std::atomic<bool> playing{false};
+std::atomic<long> updates{0};
+long updates_until_module_ends = -1;  // set at load time only
+
+const char* module_name(const MODULE* module) {
+  if (module == nullptr) return "null";
+  return module == loaded_module.load() ? "module" : "foreign";
+}
+
+bool file_opens(const char* path) {
+  std::FILE* file = path != nullptr ? std::fopen(path, "rb") : nullptr;
+  if (file == nullptr) return false;
+  std::fclose(file);
+  return true;
+}
+
+void configure() {
+  double_support::configure_from_environment();
+  const std::string updates_text = double_support::environment("INTRO_DOUBLE_MODULE_UPDATES");
+  if (!updates_text.empty()) {
+    const auto numbers = double_support::number_list(updates_text, "INTRO_DOUBLE_MODULE_UPDATES");
+    if (numbers.size() != 1) double_support::configuration_error("INTRO_DOUBLE_MODULE_UPDATES", updates_text);
+    updates_until_module_ends = numbers[0];
+  }
+}
+
+// Logs the library's loading and unloading; declared after every other
+// global of this file so that those outlive it.
+struct Lifetime {
+  Lifetime() {
+    configure();
+    record("recording_mikmod loaded");
+  }
+  ~Lifetime() {
+    if (MODULE* module = loaded_module.exchange(nullptr)) {
+      record("recording_mikmod leaked module");
+      std::free(module);
+    }
+    record("recording_mikmod unloaded");
+    double_support::close_log();
+  }
+} lifetime;
+
+}  // namespace
+
+extern "C" {
+
+UWORD md_device = 0;
+
+void MikMod_RegisterAllDrivers(void) { record("MikMod_RegisterAllDrivers"); }
+void MikMod_RegisterAllLoaders(void) { record("MikMod_RegisterAllLoaders"); }
+
+int MikMod_Init(const CHAR* parameters) {
+  record("MikMod_Init \"%s\" device=%u", parameters != nullptr ? parameters : "(null)", unsigned(md_device));
+  return double_support::told_to_fail("MikMod_Init", ++init_calls) ? 1 : 0;
+}
+
+void MikMod_Exit(void) { record("MikMod_Exit"); }
+
+// The position of the driver in the order MikMod_RegisterAllDrivers
+// registers them on Debian, counted from 1; 0 for an unknown alias.
+int MikMod_DriverFromAlias(const CHAR* alias) {
+  record("MikMod_DriverFromAlias %s", alias != nullptr ? alias : "(null)");
+  static const char* const aliases[] = {"pulseaudio", "sdl", "openal", "alsa", "oss",   "nosound",
+                                        "wav",        "aiff", "raw",   "pipe", "stdout"};
+  for (int i = 0; alias != nullptr && i < int(sizeof aliases / sizeof *aliases); ++i)
+    if (std::strcmp(alias, aliases[i]) == 0) return i + 1;
+  return 0;
+}
+
+MODULE* Player_Load(const CHAR* filename, int max_channels, BOOL curious) {
+  record("Player_Load %s %d %d", filename != nullptr ? filename : "(null)", max_channels, curious);
+  if (double_support::told_to_fail("Player_Load", ++load_calls) || !file_opens(filename)) return nullptr;
+  auto* module = static_cast<MODULE*>(std::calloc(1, sizeof(MODULE)));
+  if (MODULE* previous = loaded_module.exchange(module)) {
+    record("recording_mikmod leaked module");
+    std::free(previous);
+  }
+  return module;
+}
+
+void Player_Start(MODULE* module) {
+  record("Player_Start %s wrap=%d", module_name(module), module != nullptr ? int(module->wrap) : 0);
+  playing = module != nullptr;
+}
+
+BOOL Player_Active(void) {
+  record("Player_Active");
+  const bool ended = updates_until_module_ends >= 0 && updates.load() >= updates_until_module_ends;
+  return playing.load() && !ended ? 1 : 0;
+}
+
+void Player_Stop(void) {
+  record("Player_Stop");
+  playing = false;
+}
+
+void Player_Free(MODULE* module) {
+  record("Player_Free %s", module_name(module));
+  MODULE* expected = module;
+  if (module != nullptr && loaded_module.compare_exchange_strong(expected, nullptr)) std::free(module);
+}
+
+void MikMod_Update(void) {
+  record("MikMod_Update");
+  ++updates;
+}
+
+}  // extern "C"

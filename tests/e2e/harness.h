@@ -1,0 +1,129 @@
+// End-to-end harness: runs the real `intro` executable in a fresh temporary
+// directory whose data/ holds the recording doubles (or the system's SDL 1.2
+// and libmikmod), and hands back its output, exit status and call log.
+//
+//   e2e::Sandbox sandbox;                       // data/sdl.library, data/mikmod.library = the doubles
+//   sandbox.write_image("data/data04.dt", 256, 256, texture_pixels);
+//   e2e::RunOptions options;
+//   options.arguments = {"windowed"};
+//   options.environment = {{"INTRO_DOUBLE_EVENTS", "after_flip=100:keydown=27"}};
+//   options.save_flips = {1, 100};
+//   e2e::RunResult result = sandbox.run(options);
+//   EXPECT_EQ(result.exit_status, 0);
+//   EXPECT_EQ(result.calls_starting_with("SDL_SetVideoMode")[0], "SDL_SetVideoMode 640 480 32 0x0");
+//   e2e::Frame frame = sandbox.flip_frame(100);
+//   EXPECT_EQ(frame.at(320, 400), 0x00ffffffu);
+//
+// The log lines and the doubles' switches (INTRO_DOUBLE_EVENTS, _FAIL, _HOLD,
+// _REAL_DELAY, _MODULE_UPDATES) are described at the top of
+// tests/doubles/recording_sdl.cpp and tests/doubles/recording_mikmod.cpp. The
+// harness itself sets INTRO_DOUBLE_LOG, INTRO_DOUBLE_SAVE_DIR/_FLIPS/_UPDATES,
+// PWD and SDL_VIDEODRIVER=dummy; everything else comes from the test's own
+// environment minus any INTRO_DOUBLE_* variable.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace e2e {
+
+// What a library file in data/ is: a symbolic link to one of these.
+enum class Library { media_double, music_double, system_sdl, system_mikmod };
+
+struct RunOptions {
+  std::vector<std::string> arguments;  // after the program name, which is "intro"
+  // Added to the run's environment, replacing a variable of the same name.
+  std::vector<std::pair<std::string, std::string>> environment;
+  std::optional<std::string> pwd;  // PWD for the run; by default the sandbox directory
+  bool unset_pwd = false;          // run with no PWD at all
+  // SDL_Flip / SDL_UpdateRect calls (counted from 1) whose surface is saved,
+  // to be read back with Sandbox::flip_frame / update_frame.
+  std::vector<long> save_flips;
+  std::vector<long> save_updates;
+  // Sends SIGINT once the call log has `interrupt_count` lines starting with
+  // `interrupt_on` (e.g. "SDL_ShowCursor", or "SDL_Flip" with a count of 50).
+  std::string interrupt_on;
+  int interrupt_count = 1;
+  // Sends SIGINT every this many milliseconds until the run ends (0: never).
+  // Interrupts outside the main scene are ignored, so this ends a run whose
+  // log cannot be watched, such as one with the system's libraries.
+  int interrupt_every_ms = 0;
+  // A run still going after this long is killed and the test fails.
+  int timeout_seconds = 60;
+};
+
+struct RunResult {
+  int exit_status = -1;  // the exit code; -1 when the process did not exit by itself
+  int signal = 0;        // the signal that ended the process, 0 if none
+  bool timed_out = false;
+  bool interrupted = false;  // whether the SIGINT of RunOptions::interrupt_on was sent
+  std::string out;           // everything written to standard output
+  std::string err;           // everything written to standard error
+  std::vector<std::string> log;  // the call log of both doubles, one entry per line, in order
+
+  // The log lines that start with `prefix` ("SDL_" for every media call).
+  std::vector<std::string> calls_starting_with(const std::string& prefix) const;
+};
+
+// A saved frame. Pixels are the 32-bit words as they were in the surface's
+// memory (byte 0 blue, 1 green, 2 red, 3 alpha), row by row.
+struct Frame {
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> pixels;
+  uint32_t at(int x, int y) const { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
+};
+
+// Reads a frame file written by the media double (binary PAM, RGB_ALPHA).
+// A missing or malformed file fails the test and gives an empty frame.
+Frame read_frame(const std::string& path);
+
+// A fresh temporary directory, removed with everything in it when the
+// sandbox goes. Layout: root()/run is directory(), the run's working
+// directory and default PWD, with data/ holding the two library links;
+// the log, the captured output and saved frames live beside it in root().
+class Sandbox {
+ public:
+  explicit Sandbox(Library media = Library::media_double, Library music = Library::music_double);
+  ~Sandbox();
+  Sandbox(const Sandbox&) = delete;
+  Sandbox& operator=(const Sandbox&) = delete;
+
+  const std::string& directory() const { return directory_; }
+  const std::string& root() const { return root_; }
+
+  // Makes data/<name> (e.g. "sdl.library") a link to `library`, replacing it.
+  void place_library(const std::string& name, Library library) const;
+  // Paths are relative to directory(); parents are created as needed.
+  void write_file(const std::string& relative, const std::string& bytes) const;
+  void remove_file(const std::string& relative) const;
+  // An image file: the 6-byte header (width, height, 32) and the pixels as
+  // 32-bit little-endian words, row by row.
+  void write_image(const std::string& relative, int width, int height,
+                   const std::vector<uint32_t>& pixels) const;
+  // Small valid stand-ins for the five assets, for runs that only need the
+  // scene to get through its set-up: data/data01.dt 512 × 192 and
+  // data/data02.dt 256 × 96 font sheets (every cell holds an opaque white
+  // bar over its left half), data/data03.dt a 320 × 100 opaque logo,
+  // data/data04.dt a 256 × 256 opaque checkerboard, and data/data05.dt a few
+  // bytes that the music double accepts as a module (the system's libmikmod
+  // does not).
+  void write_stand_in_assets() const;
+
+  // Runs the intro once and waits for it. Each run starts with an empty log
+  // and no saved frames.
+  RunResult run(const RunOptions& options = {}) const;
+
+  // Frames saved by the last run (see RunOptions::save_flips).
+  Frame flip_frame(long number) const;
+  Frame update_frame(long number) const;
+
+ private:
+  std::string root_;
+  std::string directory_;
+};
+
+}  // namespace e2e
