@@ -47,6 +47,8 @@ Rendering render_module(const std::string& module_path, const std::string& wav_p
   MODULE* module = Player_Load(module_path.c_str(), 64, 0);
   if (module != nullptr) {
     result.loaded = true;
+    result.channels = module->numchn;
+    result.tempo = module->inittempo;
     module->wrap = 1;
     Player_Start(module);
     // Song time keeps counting across the restart in some versions and starts

@@ -9,6 +9,8 @@
 
 struct Rendering {
   bool loaded = false;
+  int channels = 0;              // channels the module uses
+  int tempo = 0;                 // initial beats per minute
   double wrap_seconds = -1;      // song time at which the position went back to 0
   int rate = 0;                  // frames per second
   std::vector<int16_t> samples;  // interleaved stereo
