@@ -35,9 +35,11 @@ convert -background '#202020' -fill white -pointsize 14 \
         \( "$tmp/4.png" -set label 'data04.dt texture' \) \
         miff:- | montage - -tile 2x2 -geometry +8+8 -background '#202020' -fill white "$out/contact_sheet.png"
 
+written="$out/contact_sheet.png"
 if [ -x "$build/tools/render_module" ]; then
   "$build/tools/render_module" "$data/data05.dt" "$tmp/music.wav"
   sox "$tmp/music.wav" -n remix - stat 2>&1 | sed -n '1,20p'
   sox "$tmp/music.wav" -n remix - spectrogram -x 1600 -y 513 -z 90 -t "data05.dt" -o "$out/music_spectrogram.png"
+  written="$written and $out/music_spectrogram.png"
 fi
-echo "wrote $out/contact_sheet.png${build:+ and $out/music_spectrogram.png}"
+echo "wrote $written"

@@ -1,5 +1,5 @@
 // Generates the background texture: 256 × 256, seamless in both directions.
-// A grid of 4 × 4 bevelled tiles, lit from the top left, over a slow plasma
+// A grid of 2 × 2 bevelled tiles, lit from the top left, over a slow plasma
 // of deep blues and violets. Every wave has a whole number of periods across
 // the image, so the texture repeats without a seam; nothing is finer than
 // about four texels, so it does not shimmer when the view zooms out to half
@@ -15,7 +15,7 @@
 namespace {
 
 constexpr int size = 256;
-constexpr int tile = 64;
+constexpr int tile = 128;
 constexpr double two_pi = 6.283185307179586;
 
 // Slow plasma in 0..1: a handful of waves with 1 to 3 periods per image.
@@ -32,15 +32,15 @@ double tile_light(int x, int y) {
   const double tx = (x % tile) + 0.5, ty = (y % tile) + 0.5;
   const double to_left = tx, to_right = tile - tx, to_top = ty, to_bottom = tile - ty;
   const double nearest = std::min({to_left, to_right, to_top, to_bottom});
-  constexpr double groove = 3.0, bevel = 8.0;
-  if (nearest < groove) return 0.55 + 0.1 * (nearest / groove);  // dark joint, 6 texels wide
+  constexpr double groove = 3.0, bevel = 12.0;
+  if (nearest < groove) return 0.68 + 0.08 * (nearest / groove);  // dark joint, 6 texels wide
   if (nearest >= groove + bevel) return 1.0;
   // On the bevel: facing up or left is lit, down or right is shaded; the ramp
   // eases in and out so the edges stay soft.
   const double ease = std::sin((nearest - groove) / bevel * two_pi / 4);
   double facing = 0;
-  if (nearest == to_top || nearest == to_left) facing = 0.38;
-  if (nearest == to_bottom || nearest == to_right) facing = -0.3;
+  if (nearest == to_top || nearest == to_left) facing = 0.3;
+  if (nearest == to_bottom || nearest == to_right) facing = -0.22;
   return 1.0 + facing * (1.0 - ease);
 }
 
