@@ -6,8 +6,6 @@
 
 TextPanel* text_panel;
 
-namespace {
-
 // Two columns of eleven lines; the final tab opens an empty page 1.
 const char panel_text[] =
     "If you are like us and believe\n"
@@ -34,6 +32,8 @@ const char panel_text[] =
     "\n"
     "  Contact: join@example.org\n"
     "\t";
+
+namespace {
 
 constexpr int line_height = 16;
 constexpr int space_width = 7;

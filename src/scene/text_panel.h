@@ -23,6 +23,9 @@ struct TextPanel {
   int8_t page;           // the page that text_panel_typeset draws
 };
 
+// The recruitment message, as typeset onto the panel.
+extern const char panel_text[];
+
 // The panel of the running scene, or null outside it.
 extern TextPanel* text_panel;
 
