@@ -56,6 +56,7 @@ struct MediaCapture {
 // finish_on_unload, whatever order the library's finalisers run in.
 MediaCapture& capture = *new MediaCapture;
 std::atomic<int64_t> origin_ns{-1};
+std::atomic<int64_t> end_ns{-1};
 
 double seconds_from_env(const char* name, double fallback) {
   const char* text = std::getenv(name);
@@ -140,6 +141,7 @@ void close_capture() {
   if (capture.display == nullptr) return;
   const int64_t now = monotonic_ns();
   emit_latest(frame_slots_close(capture.slots, now));
+  end_ns.store(capture.slots.origin_ns + capture.slots.next_slot * 1000000000 / video_rate);
   stream_finish(capture.video, reader_wait_seconds);
   print_progress(now, true);
   std::fprintf(stderr, "capture: %lld frames of video, %lld presented frames dropped, %lld frames repeated\n",
@@ -164,6 +166,11 @@ bool escape_due() {
 // The time of slot 0 on the monotonic clock, or -1 before the display opened.
 // The capture music library starts its sound stream at the same moment.
 CAPTURE_EXPORT long long intro_capture_origin_ns() { return origin_ns.load(); }
+
+// The end of the picture stream on the same clock, or -1 while it runs. The
+// sound stream ends there too, however long the encoder then takes to read
+// what is queued.
+CAPTURE_EXPORT long long intro_capture_end_ns() { return end_ns.load(); }
 
 CAPTURE_EXPORT SDL_Surface* SDL_SetVideoMode(int width, int height, int bpp, Uint32 flags) {
   if (capture.display != nullptr) return capture.display;

@@ -89,16 +89,26 @@ bool bind_real_mikmod() {
 }
 
 // The stream's time origin is the picture stream's: the moment the display
-// opened, which the capture media library publishes. -1 until then.
+// opened, which the capture media library publishes (-1 until then), and so
+// is its end (-1 until the display is shut).
+using TimeFn = long long (*)();
+
 int64_t origin_ns() {
-  using OriginFn = long long (*)();
-  static const auto media_origin = reinterpret_cast<OriginFn>(dlsym(RTLD_DEFAULT, "intro_capture_origin_ns"));
+  static const auto media_origin = reinterpret_cast<TimeFn>(dlsym(RTLD_DEFAULT, "intro_capture_origin_ns"));
   return media_origin != nullptr ? media_origin() : sound.own_origin_ns;
 }
 
-// Sound frames due in the stream at `now_ns`; called with position_lock held.
+int64_t end_ns() {
+  static const auto media_end = reinterpret_cast<TimeFn>(dlsym(RTLD_DEFAULT, "intro_capture_end_ns"));
+  return media_end != nullptr ? media_end() : -1;
+}
+
+// Sound frames due in the stream at `now_ns`, which is never past the end of
+// the picture stream; called with position_lock held.
 int64_t frames_due_locked(int64_t now_ns) {
   const int64_t origin = origin_ns();
+  const int64_t end = end_ns();
+  if (end >= 0 && now_ns > end) now_ns = end;
   if (origin < 0 || now_ns <= origin) return 0;
   return (now_ns - origin) / 1000 * mix_rate / 1000000 - sound.frames_written;
 }
