@@ -45,6 +45,8 @@ struct MediaCapture {
   std::shared_ptr<std::vector<uint8_t>> latest;  // the picture shown now
   int64_t scene_start_ns = -1;  // first SDL_PollEvent
   bool escape_delivered = false;
+  int64_t repeated_before_scene = 0;  // slots repeated before the scene's first frame
+  int64_t repeated_in_scene = -1;     // slots repeated while the scene drew frames
   double scene_seconds = default_scene_seconds;
   double expected_seconds = 0;  // for the progress line; 0 when unknown
   int64_t last_progress_ns = 0;
@@ -144,9 +146,14 @@ void close_capture() {
   end_ns.store(capture.slots.origin_ns + capture.slots.next_slot * 1000000000 / video_rate);
   stream_finish(capture.video, reader_wait_seconds);
   print_progress(now, true);
-  std::fprintf(stderr, "capture: %lld frames of video, %lld presented frames dropped, %lld frames repeated\n",
+  // Repeats outside the scene come from the intro's own waits; inside it, a
+  // repeat means the intro drew no new frame in time.
+  std::fprintf(stderr,
+               "capture: %lld frames of video, %lld presented frames dropped, %lld frames repeated "
+               "(%lld of them during the scene)\n",
                static_cast<long long>(capture.slots.next_slot), static_cast<long long>(capture.slots.dropped),
-               static_cast<long long>(capture.slots.repeated));
+               static_cast<long long>(capture.slots.repeated),
+               static_cast<long long>(std::max<int64_t>(capture.repeated_in_scene, 0)));
   delete_surface(capture.display);
   capture.display = nullptr;
   capture.latest.reset();
@@ -155,7 +162,10 @@ void close_capture() {
 bool escape_due() {
   if (capture.escape_delivered) return false;
   const int64_t now = monotonic_ns();
-  if (capture.scene_start_ns < 0) capture.scene_start_ns = now;
+  if (capture.scene_start_ns < 0) {
+    capture.scene_start_ns = now;
+    capture.repeated_before_scene = capture.slots.repeated;
+  }
   // A stream nobody reads any more ends the scene at once: the rest of the
   // run is then only waited through.
   return now - capture.scene_start_ns >= int64_t(capture.scene_seconds * 1e9) || stream_broken(capture.video);
@@ -256,6 +266,7 @@ CAPTURE_EXPORT int SDL_PollEvent(SDL_Event* event) {
   event->key.state = SDL_PRESSED;
   event->key.keysym.sym = SDLK_ESCAPE;
   capture.escape_delivered = true;
+  capture.repeated_in_scene = capture.slots.repeated - capture.repeated_before_scene;
   return 1;
 }
 
