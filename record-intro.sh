@@ -81,7 +81,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-if $build; then "$project_root/scripts/setup.sh" >&2; fi
+if $build; then "$project_root/scripts/setup.sh" --with-capture-tools >&2; fi
 command -v "$ffmpeg" >/dev/null ||
   fail "ffmpeg is not installed: install the Debian package ffmpeg (apt-get install ffmpeg)"
 media_library=$build_dir/tools/capture/libintro_capture_media.so
