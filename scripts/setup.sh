@@ -3,7 +3,7 @@
 # that are missing (as root), then configures and builds the project. Running
 # it again installs nothing and rebuilds only what changed.
 #
-# Usage: scripts/setup.sh [--with-test-tools]
+# Usage: scripts/setup.sh [--with-test-tools | --with-capture-tools]
 set -euo pipefail
 
 project_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -17,10 +17,16 @@ packages=(g++ cmake make binutils pkg-config
           libfreetype-dev fonts-dejavu-core
           libgtest-dev libbenchmark-dev)
 # What the tests drive the intro with: a virtual X server and X tools for the
-# real window, tmux for the terminal run, sox for the music checks.
-test_packages=(xvfb xdotool x11-apps imagemagick tmux sox valgrind clang libclang-rt-14-dev)
+# real window, tmux for the terminal run, sox for the music checks, ffmpeg for
+# the recordings.
+test_packages=(xvfb xdotool x11-apps imagemagick tmux sox valgrind clang libclang-rt-14-dev ffmpeg)
+# What record-intro.sh encodes with.
+capture_packages=(ffmpeg)
 
-if [[ ${1:-} == --with-test-tools ]]; then packages+=("${test_packages[@]}"); fi
+case ${1:-} in
+  --with-test-tools) packages+=("${test_packages[@]}") ;;
+  --with-capture-tools) packages+=("${capture_packages[@]}") ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do
