@@ -213,7 +213,7 @@ TEST(SceneRun, AnUnusableImageIsNamedAndSkipsTheScene) {
     int width, height;  // 0: the file is missing
     const char* reason;
   };
-  for (const Case& c : {Case{"data/data02.dt", 0, 0, "missing"}, Case{"data/data04.dt", 255, 256, "256 x 256"},
+  for (const Case& c : {Case{"data/data01.dt", 0, 0, "not a readable"}, Case{"data/data04.dt", 255, 256, "256 x 256"},
                         Case{"data/data03.dt", 600, 100, "at most 562 x 469"}}) {
     e2e::Sandbox sandbox;
     sandbox.write_stand_in_assets();
