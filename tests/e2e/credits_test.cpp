@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ios>
 #include <string>
 #include <vector>
 
@@ -80,7 +81,8 @@ TEST(CreditsRun, EveryGlyphLandsAtItsPenPositionOnePresentPerByte) {
       ADD_FAILURE() << "pixel " << i % 640 << "," << i / 640 << " is " << std::hex << frame.pixels[i] << ", not "
                     << expected[i];
   EXPECT_EQ(wrong, 0);
-
+  // Spaces and newlines cost a present and a wait too.
+  EXPECT_EQ(result.calls_starting_with("SDL_Delay 10").size(), 113u);
 }
 
 // Without its font the page is reported (after the scene, which needs the

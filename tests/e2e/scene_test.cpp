@@ -19,7 +19,9 @@ using Lines = std::vector<std::string>;
 constexpr long intro_flips = 23 + 160 + 1;  // logo rise, divider lines, the finished lines
 constexpr long closing_flips = 20 + 113 + 20;  // fade, credits, fade
 
-bool starts_with(const std::string& line, const std::string& prefix) { return line.compare(0, prefix.size(), prefix) == 0; }
+bool starts_with(const std::string& line, const std::string& prefix) {
+  return line.compare(0, prefix.size(), prefix) == 0;
+}
 
 // The calls that pace what is seen: presents, waits, display clears and polls.
 Lines pacing(const Lines& log) {
@@ -58,7 +60,9 @@ Lines closing_pacing() {
   return lines;
 }
 
-Lines tail(const Lines& lines, size_t count) { return Lines(lines.end() - long(std::min(count, lines.size())), lines.end()); }
+Lines tail(const Lines& lines, size_t count) {
+  return Lines(lines.end() - long(std::min(count, lines.size())), lines.end());
+}
 
 long count_of(const Lines& log, const std::string& prefix) {
   return std::count_if(log.begin(), log.end(), [&](const std::string& line) { return starts_with(line, prefix); });
@@ -71,7 +75,9 @@ long position_of(const Lines& log, const std::string& line) {
 }
 
 // The scripted Escape press that is taken in frame `frame` of the loop.
-std::string escape_in_frame(long frame) { return "after_flip=" + std::to_string(intro_flips + frame - 1) + ":keydown=27"; }
+std::string escape_in_frame(long frame) {
+  return "after_flip=" + std::to_string(intro_flips + frame - 1) + ":keydown=27";
+}
 
 // Width and height from an image file's header.
 std::pair<int, int> image_size(const std::string& path) {
