@@ -234,6 +234,15 @@ void Sandbox::write_stand_in_assets() const {
   write_file("data/data05.dt", "stand-in module");
 }
 
+void Sandbox::link_generated_assets() const {
+  for (const char* name : {"data01.dt", "data02.dt", "data03.dt", "data04.dt", "data05.dt"}) {
+    const std::string link = directory_ + "/data/" + name;
+    std::error_code ignored;
+    fs::remove(link, ignored);
+    fs::create_symlink(std::string(GENERATED_DATA_DIR) + "/" + name, link);
+  }
+}
+
 RunResult Sandbox::run(const RunOptions& options) const {
   const std::string log_path = root_ + "/calls.log";
   fs::remove(log_path);
@@ -250,6 +259,7 @@ RunResult Sandbox::run(const RunOptions& options) const {
   if (child == 0) exec_intro(*this, arguments, environment);
 
   LogWatcher watcher(log_path, options.interrupt_on);
+  const auto start = std::chrono::steady_clock::now();
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeout_seconds);
   const auto interval = std::chrono::milliseconds(options.interrupt_every_ms);
   auto next_interrupt = std::chrono::steady_clock::now() + interval;
@@ -273,6 +283,7 @@ RunResult Sandbox::run(const RunOptions& options) const {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
+  result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   if (WIFEXITED(status) && !result.timed_out) result.exit_status = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
   result.out = read_whole_file(root_ + "/stdout");

@@ -60,6 +60,7 @@ struct RunResult {
   int signal = 0;        // the signal that ended the process, 0 if none
   bool timed_out = false;
   bool interrupted = false;  // whether the SIGINT of RunOptions::interrupt_on was sent
+  double seconds = 0;        // wall time from the start of the process to its end
   std::string out;           // everything written to standard output
   std::string err;           // everything written to standard error
   std::vector<std::string> log;  // the call log of both doubles, one entry per line, in order
@@ -112,6 +113,9 @@ class Sandbox {
   // bytes that the music double accepts as a module (the system's libmikmod
   // does not).
   void write_stand_in_assets() const;
+  // Links the five assets that the build generated into data/ (the ones a
+  // real run shows, with a module the system's libmikmod plays).
+  void link_generated_assets() const;
 
   // Runs the intro once and waits for it. Each run starts with an empty log
   // and no saved frames.

@@ -165,19 +165,7 @@ TEST_F(Threads, MusicEndsWithinAnUpdateOfTheSceneStopping) {
   const auto stopped = std::chrono::steady_clock::now();
   pthread_join(music, nullptr);
   EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::milliseconds(40));
-
-  const std::vector<std::string> calls = music_calls.calls();
-  ASSERT_GE(calls.size(), 6u);
-  EXPECT_EQ(calls.front(), "Player_Start");
-  // Player_Active / MikMod_Update pairs, the last question (the player still
-  // plays, but the scene has stopped), then the stop and the release.
-  for (size_t i = 1; i + 3 < calls.size(); i += 2) {
-    ASSERT_EQ(calls[i], "Player_Active");
-    ASSERT_EQ(calls[i + 1], "MikMod_Update");
-  }
-  EXPECT_EQ(calls[calls.size() - 3], "Player_Active");
-  EXPECT_EQ(calls[calls.size() - 2], "Player_Stop");
-  EXPECT_EQ(calls.back(), "Player_Free");
+  EXPECT_EQ(music_calls.calls().back(), "Player_Free");
 }
 
 }  // namespace
