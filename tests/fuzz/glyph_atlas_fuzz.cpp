@@ -2,7 +2,7 @@
 // never read beyond the sheet or write beyond a glyph, and release everything.
 //
 // Input: bytes 0-1 sheet width and 2-3 sheet height (little-endian, each
-// taken modulo 513), bytes 4-5 the cell size as a signed 16-bit value (zero,
+// taken modulo 257), bytes 4-5 the cell size as a signed 16-bit value (zero,
 // negative and larger than the sheet included); the rest are the sheet's
 // pixel bytes, repeated to fill it (zero when there are none).
 #include <SDL/SDL.h>
@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr int largest_side = 512;
+constexpr int largest_side = 256;
 
 // Surfaces in plain memory, counted, so a glyph left behind is caught here
 // even before the leak checker sees it. No pixel block for an empty surface:
