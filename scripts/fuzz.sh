@@ -19,11 +19,15 @@ for target in "$build_dir"/tests/fuzz/*_fuzz; do
   name=$(basename "$target" _fuzz)
   mkdir -p "$scratch/$name"
   cp -r "$project_root/tests/fuzz/corpus/$name/." "$scratch/$name/" 2>/dev/null || true
-  echo "Fuzzing $name for $seconds s"
-  (cd "$scratch" && "$target" -max_total_time="$seconds" -print_final_stats=1 "$scratch/$name" 2>&1) |
-    tee "$scratch/$name.log" | grep -E '^(#[0-9]+ +DONE|stat::number_of_executed_units|==[0-9]+==ERROR|SUMMARY)' || true
-  if grep -qE '==[0-9]+==ERROR|runtime error|Test unit written' "$scratch/$name.log"; then
-    tail -40 "$scratch/$name.log"
+  status=0
+  (cd "$scratch" && "$target" -max_total_time="$seconds" -print_final_stats=1 "$scratch/$name" \
+    >"$scratch/$name.log" 2>&1) || status=$?
+  executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$scratch/$name.log")
+  echo "Fuzzing $name: ${executions:-no} executions in $seconds s, $(ls "$scratch/$name" | wc -l) inputs in the corpus"
+  # libFuzzer exits non-zero on a crash, a leak or a sanitizer report; the log
+  # is searched too, for a report that did not stop the run.
+  if ((status != 0)) || grep -qE '==[0-9]+== ?ERROR|runtime error|Test unit written' "$scratch/$name.log"; then
+    tail -60 "$scratch/$name.log"
     echo "Fuzzing $name found a fault"
     exit 1
   fi

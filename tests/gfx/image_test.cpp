@@ -29,7 +29,7 @@ class LoadImage : public ::testing::Test {
   std::string write(const Bytes& bytes) {
     std::string path = directory_ + "/image" + std::to_string(written_.size()) + ".dt";
     std::FILE* file = std::fopen(path.c_str(), "wb");
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);  // an empty vector's data() may be null
     std::fclose(file);
     written_.push_back(path);
     return path;

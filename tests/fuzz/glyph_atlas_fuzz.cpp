@@ -1,0 +1,95 @@
+// Arbitrary font sheets and cell sizes: the atlas must cut only whole cells,
+// never read beyond the sheet or write beyond a glyph, and release everything.
+//
+// Input: bytes 0-1 sheet width and 2-3 sheet height (little-endian, each
+// taken modulo 257), bytes 4-5 the cell size as a signed 16-bit value (zero,
+// negative and larger than the sheet included); the rest are the sheet's
+// pixel bytes, repeated to fill it (zero when there are none).
+#include <SDL/SDL.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/binding.h"
+#include "gfx/atlas.h"
+
+namespace {
+
+constexpr int largest_side = 256;
+
+// Surfaces in plain memory, counted, so a glyph left behind is caught here
+// even before the leak checker sees it. No pixel block for an empty surface:
+// a glyph of width 0 must never be written.
+long live_surfaces;
+volatile unsigned pixel_sum;
+
+SDL_Surface* create_surface(Uint32, int width, int height, int, Uint32, Uint32, Uint32, Uint32) {
+  auto* surface = static_cast<SDL_Surface*>(std::calloc(1, sizeof(SDL_Surface)));
+  surface->w = width;
+  surface->h = height;
+  surface->pitch = Uint16(width * 4);
+  const size_t bytes = size_t(width) * size_t(height) * 4;
+  surface->pixels = bytes != 0 ? std::calloc(1, bytes) : nullptr;
+  ++live_surfaces;
+  return surface;
+}
+
+void free_surface(SDL_Surface* surface) {
+  if (surface == nullptr) return;
+  std::free(surface->pixels);
+  std::free(surface);
+  --live_surfaces;
+}
+
+uint16_t little_endian_u16(const uint8_t* bytes) { return uint16_t(bytes[0] | (bytes[1] << 8)); }
+
+SDL_Surface* sheet_from(const uint8_t* data, size_t size) {
+  const int width = little_endian_u16(data) % (largest_side + 1);
+  const int height = little_endian_u16(data + 2) % (largest_side + 1);
+  SDL_Surface* sheet = create_surface(0, width, height, 32, 0, 0, 0, 0);
+  auto* bytes = static_cast<uint8_t*>(sheet->pixels);
+  const uint8_t* ink = data + 6;
+  const size_t ink_size = size - 6;
+  if (ink_size != 0)
+    for (size_t i = 0; i < size_t(width) * size_t(height) * 4; ++i) bytes[i] = ink[i % ink_size];
+  return sheet;
+}
+
+// Every property the users of the atlas rely on; reading each glyph pixel
+// lets the address checker see any glyph smaller than it claims.
+void check_atlas(const GlyphAtlas* atlas, int sheet_width, int sheet_height, int cell) {
+  const long whole_cells = cell > 0 ? long(sheet_width / cell) * long(sheet_height / cell) : 0;
+  if (atlas == nullptr) {
+    if (whole_cells != 0) std::abort();  // a sheet with whole cells must give an atlas
+    return;
+  }
+  const long expected = whole_cells < 32767 ? whole_cells : 32767;  // `count` is 16-bit
+  if (atlas->count != expected || long(atlas->glyphs.size()) != expected) std::abort();
+  unsigned sum = 0;
+  for (const SDL_Surface* glyph : atlas->glyphs) {
+    if (glyph->h != cell || glyph->w < 0 || glyph->w >= cell) std::abort();
+    const auto* bytes = static_cast<const uint8_t*>(glyph->pixels);
+    for (size_t i = 0; i < size_t(glyph->w) * size_t(glyph->h) * 4; ++i) sum += bytes[i];
+  }
+  pixel_sum = sum;  // keeps the reads from being optimised away
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 6) return 0;
+  lib::SDL_CreateRGBSurface = create_surface;
+  lib::SDL_FreeSurface = free_surface;
+
+  const auto cell = int16_t(little_endian_u16(data + 4));
+  SDL_Surface* sheet = sheet_from(data, size);
+  const int sheet_width = sheet->w, sheet_height = sheet->h;
+  GlyphAtlas* atlas = glyph_atlas_build(sheet, cell);
+  // The atlas must not refer to the sheet once it is built.
+  free_surface(sheet);
+  check_atlas(atlas, sheet_width, sheet_height, cell);
+  glyph_atlas_free(atlas);
+  if (live_surfaces != 0) std::abort();
+  return 0;
+}
