@@ -7,9 +7,6 @@
 #include "gfx/display.h"
 #include "scene/anim_state.h"
 
-#if INTRO_AVX2_PATHS
-#include <immintrin.h>
-#endif
 
 RotoZoom* rotozoom;
 
