@@ -134,14 +134,14 @@ uint64_t wave_lanes(const LogoFx& logo, int index) {
          uint64_t(uint16_t(logo.cos60[index])) << 32;
 }
 
-// Four pixels widened to 16-bit lanes, shifted by their waves, capped by
-// their own alpha (copied into all four lanes of each pixel) and by zero.
+// Four pixels widened to 16-bit lanes, shifted by their waves and capped by
+// their own alpha (copied into all four lanes of each pixel). Negative values
+// are left for the pack, which turns them into zero.
 INTRO_TARGET_AVX2 __m256i wobble_four(__m128i pixels, __m256i waves) {
   const __m256i alpha_lanes = _mm256_setr_epi8(6, 7, 6, 7, 6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15, 6, 7, 6, 7,
                                                6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15);
   const __m256i wide = _mm256_cvtepu8_epi16(pixels);
-  const __m256i capped = _mm256_min_epi16(_mm256_add_epi16(wide, waves), _mm256_shuffle_epi8(wide, alpha_lanes));
-  return _mm256_max_epi16(capped, _mm256_setzero_si256());
+  return _mm256_min_epi16(_mm256_add_epi16(wide, waves), _mm256_shuffle_epi8(wide, alpha_lanes));
 }
 
 // Eight pixels per step in 16-bit lanes: the same integer sums, cap and
@@ -166,8 +166,8 @@ INTRO_TARGET_AVX2 void draw_rows_avx2(const LogoFx& logo, const LogoFrame& frame
       const __m256i low = wobble_four(_mm256_castsi256_si128(s), _mm256_add_epi16(_mm256_load_si256(columns), row_waves));
       const __m256i high =
           wobble_four(_mm256_extracti128_si256(s, 1), _mm256_add_epi16(_mm256_load_si256(columns + 1), row_waves));
-      // The pack interleaves the halves by 128-bit lane; the permute puts the
-      // eight pixels back in order.
+      // The pack clamps at zero and interleaves the halves by 128-bit lane;
+      // the permute puts the eight pixels back in order.
       const __m256i colours = _mm256_permute4x64_epi64(_mm256_packus_epi16(low, high), 0xd8);
       __m256i* at = reinterpret_cast<__m256i*>(out + c);
       const __m256i d = _mm256_loadu_si256(at);
