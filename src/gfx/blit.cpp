@@ -5,7 +5,6 @@
 #include "gfx/cpu_features.h"
 #include "gfx/display.h"
 
-
 namespace {
 
 // First destination index of row `row`: the two widths in use get a shift,

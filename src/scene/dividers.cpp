@@ -7,7 +7,6 @@
 #include "scene/anim_state.h"
 #include "scene/logo.h"
 
-
 uint32_t* saved_divider_row;
 
 namespace {

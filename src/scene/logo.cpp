@@ -10,7 +10,6 @@
 #include "gfx/image.h"
 #include "scene/anim_state.h"
 
-
 LogoFx* logo_fx;
 
 namespace {

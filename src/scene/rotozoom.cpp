@@ -7,7 +7,6 @@
 #include "gfx/display.h"
 #include "scene/anim_state.h"
 
-
 RotoZoom* rotozoom;
 
 namespace {
