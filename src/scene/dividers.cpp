@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "gfx/cpu_features.h"
 #include "gfx/display.h"
 #include "scene/anim_state.h"
 #include "scene/logo.h"
@@ -34,13 +35,45 @@ void draw_divider_lines() {
   }
 }
 
-void fade_in_band() {
-  const uint8_t level = anim_state.load(std::memory_order_relaxed)->fade.load(std::memory_order_relaxed);
-  uint32_t* pixel = pixels_of(display) + band_first_row * display_width;
-  uint32_t* const end = pixels_of(display) + band_end_row * display_width;
+namespace {
+
+void fade_pixels_scalar(uint32_t* pixel, uint32_t* end, uint8_t level) {
   for (; pixel != end; ++pixel) {
     const uint32_t p = *pixel;
     *pixel = (p & 0xff000000u) | limited(p & 0xff, level) | (uint32_t(limited((p >> 8) & 0xff, level)) << 8) |
              (uint32_t(limited((p >> 16) & 0xff, level)) << 16);
   }
 }
+
+#if INTRO_AVX2_PATHS
+// The limit is an unsigned byte minimum; byte 3 is compared with 255, which
+// keeps it.
+INTRO_TARGET_AVX2 void fade_pixels_avx2(uint32_t* pixel, uint32_t* end, uint8_t level) {
+  const __m256i limit = _mm256_set1_epi32(int(0xff000000u | level * 0x010101u));
+  for (; end - pixel >= 8; pixel += 8) {
+    __m256i* at = reinterpret_cast<__m256i*>(pixel);
+    _mm256_storeu_si256(at, _mm256_min_epu8(_mm256_loadu_si256(at), limit));
+  }
+  leave_avx_state();
+  fade_pixels_scalar(pixel, end, level);
+}
+#endif
+
+uint8_t fade_level() { return anim_state.load(std::memory_order_relaxed)->fade.load(std::memory_order_relaxed); }
+
+uint32_t* band_start() { return pixels_of(display) + band_first_row * display_width; }
+uint32_t* band_end() { return pixels_of(display) + band_end_row * display_width; }
+
+}  // namespace
+
+void fade_in_band() {
+#if INTRO_AVX2_PATHS
+  if (cpu_runs_avx2()) {
+    fade_pixels_avx2(band_start(), band_end(), fade_level());
+    return;
+  }
+#endif
+  fade_pixels_scalar(band_start(), band_end(), fade_level());
+}
+
+void fade_in_band_scalar() { fade_pixels_scalar(band_start(), band_end(), fade_level()); }

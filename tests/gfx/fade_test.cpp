@@ -7,6 +7,7 @@
 
 #include "app/binding.h"
 #include "gfx/display.h"
+#include "reference/reference.h"
 #include "support/call_log.h"
 #include "support/media_double.h"
 
@@ -47,14 +48,6 @@ class Fades : public ::testing::Test {
 
 uint32_t bytes(uint32_t b0, uint32_t b1, uint32_t b2, uint32_t b3) { return b0 | b1 << 8 | b2 << 16 | b3 << 24; }
 
-// The fade-in's byte, literally: (s / 255) × level × (a / 255), truncated.
-uint32_t fade_in_reference(uint32_t pixel, int level, uint32_t kept_alpha) {
-  const double f = (pixel >> 24) / 255.0;
-  uint32_t out = kept_alpha << 24;
-  for (int k = 0; k < 3; ++k) out |= uint32_t(int(((pixel >> (8 * k)) & 0xff) / 255.0 * level * f)) << (8 * k);
-  return out;
-}
-
 TEST_F(Fades, FadeInPresentsOnlyTheCentredRectangle51TimesWith5msWaits) {
   SDL_Surface* image = make_surface(301, 101, bytes(1, 2, 3, 255));
   fade_in_image(image, display);
@@ -91,7 +84,7 @@ TEST_F(Fades, FadeInWritesEveryLevelByTheFormulaAndKeepsTargetAlpha) {
         const size_t index = size_t(y) * 640 + size_t(x);
         const bool inside = x >= left && x < left + image->w && y >= top && y < top + image->h;
         const uint32_t expected =
-            inside ? fade_in_reference(pixel_at(image, x - left, y - top), step * 5, before[index] >> 24)
+            inside ? reference::fade_in_pixel(pixel_at(image, x - left, y - top), step * 5, before[index] >> 24)
                    : before[index];
         ASSERT_EQ(frame[index], expected) << "level " << step * 5 << " at " << x << "," << y;
       }
@@ -132,10 +125,8 @@ TEST_F(Fades, FadeToBlackMakesExactly20FramesFromTheSnapshot) {
   double a = 1.0;
   for (int frame = 0; frame < 20; ++frame, a -= 0.05) {
     for (size_t i = 0; i < snapshot.size(); ++i) {
-      const uint32_t b = snapshot[i];
-      const uint32_t reference = bytes(uint32_t((b & 0xff) * a), uint32_t(((b >> 8) & 0xff) * (a * a)),
-                                       uint32_t(((b >> 16) & 0xff) * (a * a * a)), 0);
-      ASSERT_EQ(presented[size_t(frame)][i], reference) << "frame " << frame + 1 << " pixel " << i;
+      ASSERT_EQ(presented[size_t(frame)][i], reference::fade_to_black_pixel(snapshot[i], a))
+          << "frame " << frame + 1 << " pixel " << i;
     }
   }
   EXPECT_LT(a, 0.0);  // the 20th subtraction ended the loop

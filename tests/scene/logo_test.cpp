@@ -9,6 +9,7 @@
 #include "app/binding.h"
 #include "gfx/blit.h"
 #include "gfx/display.h"
+#include "reference/reference.h"
 #include "scene/anim_state.h"
 #include "support/asset_files.h"
 #include "support/media_double.h"
@@ -43,9 +44,7 @@ class Logo : public ::testing::Test {
   AnimState state;
 };
 
-// The wobble table entry literally: cos(i / 255 × 360 × 3.14 / 180) × amplitude,
-// truncated.
-int wave(int entry, double amplitude) { return int(std::cos(entry / 255.0 * 360.0 * 3.14 / 180.0) * amplitude); }
+using reference::logo_wave;
 
 TEST_F(Logo, TablesHoldTheirWorkedValues) {
   set_up_logo(4, 4, 0);
@@ -69,9 +68,9 @@ TEST_F(Logo, TablesHoldTheirWorkedValues) {
   }
   for (int i = 0; i < 256; ++i) {
     ASSERT_EQ(logo.sin40[i], std::sin(i / 255.0 * 360.0 * 3.14 / 180.0) * 40.0);
-    ASSERT_EQ(logo.cos20[i], wave(i, 20.0));
-    ASSERT_EQ(logo.cos40[i], wave(i, 40.0));
-    ASSERT_EQ(logo.cos60[i], wave(i, 60.0));
+    ASSERT_EQ(logo.cos20[i], logo_wave(i, 20.0));
+    ASSERT_EQ(logo.cos40[i], logo_wave(i, 40.0));
+    ASSERT_EQ(logo.cos60[i], logo_wave(i, 60.0));
   }
 }
 
@@ -152,50 +151,42 @@ TEST_F(Logo, RowComesFromTheBounceOrFromTheIntroWhileUnset) {
   EXPECT_EQ(state.logo_y, 7.0);
 }
 
-// The whole draw against a literal reference: a logo of assorted pixels at
-// an arbitrary sway, row and phase over an arbitrary background.
+// The whole draw and its plain version against the literal reference: logos
+// of assorted pixels and widths (rows ending anywhere in a group of eight) at
+// assorted sways, rows and phases, over an arbitrary background.
 TEST_F(Logo, WholeDrawMatchesTheLiteralReference) {
-  const int w = 300, h = 120;
-  std::vector<uint32_t> pixels;
-  for (int r = 0; r < h; ++r)
-    for (int c = 0; c < w; ++c)
-      pixels.push_back(bytes(uint32_t(c * 7 + r) & 0xff, uint32_t(r * 5 + 3 * c) & 0xff, uint32_t(c ^ r) & 0xff,
-                             uint32_t(c * 13 + r * 3) % 5 == 0 ? 0 : uint32_t(c * 11 + r) & 0xff));
-  std::vector<uint32_t> file;
-  for (uint32_t p : pixels) file.push_back(stored(p & 0xff, p >> 8 & 0xff, p >> 16 & 0xff, p >> 24));
-  write_image("data/data03.dt", w, h, file);
-  ASSERT_TRUE(logo_init());
-  state.logo_y = 6.7;
-  state.tick = 1000;
-  state.phase = 3456.75;
-  for (int y = 0; y < display_height; ++y)
-    for (int x = 0; x < display_width; ++x) pixel_at(display, x, y) = bytes(uint32_t(x) & 0xff, uint32_t(y) & 0xff, 200, 33);
-  std::vector<uint32_t> expected(pixels_of(display), pixels_of(display) + 640 * 480);
-  for (int y = 0; y < 171; ++y)
-    for (int x = 0; x < 640; ++x) expected[size_t(y) * 640 + size_t(x)] = darken_pixel(expected[size_t(y) * 640 + size_t(x)]);
-
-  const int sway = int(std::sin((1000 & 255) / 255.0 * 360.0 * 3.14 / 180.0) * 40.0);
-  const int left = 320 - w / 2 + sway, top = 6;
-  const double amplitude[3] = {20.0, 40.0, 60.0};
-  for (int r = 0; r < h; ++r)
-    for (int c = 0; c < w; ++c) {
-      const uint32_t s = pixels[size_t(r) * w + size_t(c)];
-      const int alpha = int(s >> 24);
-      if (alpha == 0) continue;
-      uint32_t& d = expected[size_t(top + r) * 640 + size_t(left + c)];
-      uint32_t out = d & 0xff000000u;
-      for (int k = 0; k < 3; ++k) {
-        int value = int(s >> (8 * k) & 0xff) + wave(int(c + 3456.75) & 255, amplitude[k]) +
-                    wave(int(r + 3456.75) & 255, amplitude[k]);
-        value = std::max(std::min(value, alpha), 0);
-        out |= uint32_t(value) << (8 * k);
-      }
-      d = out;
+  struct Case {
+    int w, h, tick;
+    double row, phase;
+  };
+  for (const Case& k : {Case{300, 120, 1000, 6.7, 3456.75}, Case{301, 37, 64, 0.0, 0.5}, Case{13, 9, 191, 8.2, 200.25},
+                        Case{562, 160, 7, 3.0, 1e6 + 0.125}})
+    for (void (*draw)() : {logo_draw, logo_draw_scalar}) {
+      std::vector<uint32_t> pixels;
+      for (int r = 0; r < k.h; ++r)
+        for (int c = 0; c < k.w; ++c)
+          pixels.push_back(bytes(uint32_t(c * 7 + r) & 0xff, uint32_t(r * 5 + 3 * c) & 0xff, uint32_t(c ^ r) & 0xff,
+                                 uint32_t(c * 13 + r * 3) % 5 == 0 ? 0 : uint32_t(c * 11 + r) & 0xff));
+      std::vector<uint32_t> file;
+      for (uint32_t p : pixels) file.push_back(stored(p & 0xff, p >> 8 & 0xff, p >> 16 & 0xff, p >> 24));
+      write_image("data/data03.dt", k.w, k.h, file);
+      logo_free();
+      ASSERT_TRUE(logo_init());
+      state.logo_y = k.row;
+      state.tick = k.tick;
+      state.phase = k.phase;
+      for (int y = 0; y < display_height; ++y)
+        for (int x = 0; x < display_width; ++x)
+          pixel_at(display, x, y) = bytes(uint32_t(x) & 0xff, uint32_t(y) & 0xff, 200, uint32_t(x + y) & 0xff);
+      std::vector<uint32_t> expected(pixels_of(display), pixels_of(display) + 640 * 480);
+      reference::logo_with_band(expected.data(), pixels.data(), k.w, k.h, 320 - k.w / 2 + reference::logo_sway(k.tick),
+                                int(k.row), k.phase);
+      draw();
+      const uint32_t* drawn = pixels_of(display);
+      for (size_t p = 0; p < expected.size(); ++p)
+        ASSERT_EQ(drawn[p], expected[p]) << (draw == logo_draw ? "fast" : "plain") << " width " << k.w << " row "
+                                         << p / 640 << " column " << p % 640;
     }
-  logo_draw();
-  const uint32_t* drawn = pixels_of(display);
-  for (size_t p = 0; p < expected.size(); ++p)
-    ASSERT_EQ(drawn[p], expected[p]) << "row " << p / 640 << " column " << p % 640;
 }
 
 }  // namespace

@@ -2,12 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
 #include "app/binding.h"
 #include "gfx/display.h"
+#include "reference/reference.h"
 #include "scene/anim_state.h"
 #include "support/media_double.h"
 
@@ -35,43 +36,22 @@ class Background : public ::testing::Test {
   SDL_Surface* texture = nullptr;
 };
 
-// The background at one step, literally: the angle with 3.14 for pi, each
-// table product rounded once to a double, both accumulators grown by
-// repeated addition, and the coordinate sums carried in extended precision.
-std::vector<uint32_t> reference_frame(int step) {
-  const long double theta_extended = step * 360.0L / 640.0L * static_cast<long double>(3.14) / 180.0L;
-  const double theta = static_cast<double>(theta_extended);
-  const double sine = std::sin(theta), cosine = std::cos(theta);
-  const double z = sine / 2.0 + 1.0;
-  const long double W = 640;
-  std::vector<uint32_t> frame;
-  frame.reserve(640 * 480);
-  double R = 0.0;
-  for (int i = 0; i < 480; ++i) {
-    const int32_t X = static_cast<int32_t>(W + static_cast<double>(cosine * i));
-    const int32_t Y = static_cast<int32_t>((W + static_cast<double>(sine * i)) + R);
-    double Q = 0.0;
-    for (int k = 0; k < 640; ++k) {
-      const int16_t v = static_cast<int16_t>(Y - static_cast<long double>(static_cast<double>(cosine * k)));
-      const int16_t u =
-          static_cast<int16_t>((static_cast<long double>(static_cast<double>(sine * k)) + X) + Q);
-      frame.push_back(texel_name(uint32_t(v) & 0xff, uint32_t(u) & 0xff));
-      Q = Q + z;
-    }
-    R = R + z;
-  }
-  return frame;
-}
-
+// Both the drawn background and its plain version against the literal
+// reference (tests/reference), at every pixel of every step.
 TEST_F(Background, EveryStepMatchesTheLiteralFormulaAtEveryPixel) {
   ASSERT_NE(rotozoom_init(texture), nullptr);
+  std::vector<uint32_t> expected(size_t(display_width) * display_height);
   for (int step = 0; step < rotozoom_steps; ++step) {
     state.angle = int16_t(step);
-    rotozoom_draw();
-    const std::vector<uint32_t> expected = reference_frame(step);
-    const uint32_t* drawn = pixels_of(display);
-    for (size_t p = 0; p < expected.size(); ++p)
-      ASSERT_EQ(drawn[p], expected[p]) << "step " << step << " row " << p / 640 << " column " << p % 640;
+    reference::background(step, pixels_of(texture), expected.data());
+    for (void (*draw)() : {rotozoom_draw, rotozoom_draw_scalar}) {
+      std::fill_n(pixels_of(display), expected.size(), 0xdeadbeefu);
+      draw();
+      const uint32_t* drawn = pixels_of(display);
+      for (size_t p = 0; p < expected.size(); ++p)
+        ASSERT_EQ(drawn[p], expected[p]) << (draw == rotozoom_draw ? "fast" : "plain") << " step " << step
+                                         << " row " << p / 640 << " column " << p % 640;
+    }
   }
 }
 

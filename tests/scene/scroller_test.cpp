@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "app/binding.h"
 #include "gfx/display.h"
+#include "reference/reference.h"
 #include "scene/anim_state.h"
 #include "support/font_sheet.h"
 #include "support/media_double.h"
@@ -51,8 +53,7 @@ class ScrollerTest : public ::testing::Test {
 };
 
 uint32_t darkened(uint32_t pixel, int times) {
-  for (int i = 0; i < times; ++i)
-    pixel = (pixel & 0xff000000u) | ((pixel >> 18) & 0x3f) << 16 | ((pixel >> 10) & 0x3f) << 8 | (pixel & 0xff) >> 1;
+  for (int i = 0; i < times; ++i) pixel = reference::darken(pixel);
   return pixel;
 }
 
@@ -158,4 +159,21 @@ TEST_F(ScrollerTest, ReflectionOverwritesLetterColoursInItsRows) {
   EXPECT_EQ(pixel_at(display, 14, 460), glyph_colour(0));
   EXPECT_EQ(pixel_at(display, 14, 462), darkened(glyph_colour(0), 1));
   EXPECT_EQ(pixel_at(display, 14, 461), darkened(glyph_colour(0), 2));
+}
+
+// The whole frame against the literal reference at positions across a pass,
+// the last one wrapping, over a patterned display.
+TEST_F(ScrollerTest, WholeFrameMatchesTheLiteralReference) {
+  for (double scroll_x : {640.0, 600.0, 311.5, 0.0, -20.25, -1000.0, double(-scroller->total_width)}) {
+    for (int y = 0; y < 480; ++y)
+      for (int x = 0; x < 640; ++x) pixel_at(display, x, y) = pattern(x, y);
+    SDL_Surface* expected = make_surface(640, 480);
+    std::copy_n(pixels_of(display), 640 * 480, pixels_of(expected));
+    const double expected_scroll_x = reference::scroller(expected, *scroller, scroll_x);
+    draw_at(scroll_x);
+    EXPECT_EQ(state.scroll_x, expected_scroll_x);
+    for (int i = 0; i < 640 * 480; ++i)
+      ASSERT_EQ(pixels_of(display)[i], pixels_of(expected)[i]) << "scroll_x " << scroll_x << " pixel " << i;
+    lib::SDL_FreeSurface(expected);
+  }
 }
