@@ -17,8 +17,9 @@ packages=(g++ cmake make binutils pkg-config
           libfreetype-dev fonts-dejavu-core
           libgtest-dev libbenchmark-dev)
 # What the tests drive the intro with: a virtual X server and X tools for the
-# real window, tmux for the terminal run, sox for the music checks.
-test_packages=(xvfb xdotool x11-apps imagemagick tmux sox valgrind clang libclang-rt-14-dev)
+# real window and its screenshots, tmux for the terminal run, python3 for the
+# whole-system scripts, sox for the music checks.
+test_packages=(xvfb xdotool x11-apps imagemagick tmux python3 sox valgrind clang libclang-rt-14-dev)
 
 if [[ ${1:-} == --with-test-tools ]]; then packages+=("${test_packages[@]}"); fi
 
