@@ -10,6 +10,7 @@ usage: window_test.py INTRO DATA_DIR ARTEFACT_DIR
 """
 import math
 import os
+import random
 import struct
 import subprocess
 import sys
@@ -85,19 +86,28 @@ def credits_faults(shot):
 
 
 class Xvfb:
-    """A virtual X server on a display number of its own choosing."""
+    """A virtual X server on a free display number of its own. The number is
+    given explicitly, so the server takes the display's lock file and other
+    servers started on this machine keep off it."""
 
     def __init__(self):
-        reader, writer = os.pipe()
-        self.process = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(writer), "-screen", "0", "640x480x24", "-nolisten", "tcp"],
-            pass_fds=(writer,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(writer)
-        with os.fdopen(reader) as numbers:
-            self.display = ":" + numbers.readline().strip()
+        for number in random.sample(range(100, 1000), 20):
+            if os.path.exists(f"/tmp/.X{number}-lock") or os.path.exists(f"/tmp/.X11-unix/X{number}"):
+                continue
+            self.display = f":{number}"
+            self.process = subprocess.Popen(
+                ["Xvfb", self.display, "-screen", "0", "640x480x24", "-nolisten", "tcp"],
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            answering = wait_for(lambda: self.process.poll() is not None
+                                 or xdotool(self.display, "getdisplaygeometry").returncode == 0, 30)
+            if answering and self.process.poll() is None:
+                return
+            self.stop()  # taken meanwhile, or not answering: try another number
+        raise RuntimeError("no X display number could be had")
 
     def stop(self):
-        self.process.terminate()
+        if self.process.poll() is None:
+            self.process.terminate()
         self.process.wait(timeout=10)
 
 
@@ -134,13 +144,16 @@ def run_mode(intro, data_dir, artefacts, mode):
     arguments = [intro] + (["windowed"] if mode == "windowed" else [])
     server = Xvfb()
     directory = RunDirectory(data_dir)
-    output = open(os.path.join(artefacts, f"{mode}-output.txt"), "wb")
-    run = subprocess.Popen(arguments, cwd=directory.path, stdout=output, stderr=output,
-                           env=intro_environment(directory.path, DISPLAY=server.display))
+    output_path = os.path.join(artefacts, f"{mode}-output.txt")
+    output = open(output_path, "wb")
+    run = None
     try:
-        found = wait_for(lambda: xdotool(server.display, "search", "--classname", "intro").stdout.split(), 60)
-        if not found:
-            return [f"{mode}: no window appeared"]
+        run = subprocess.Popen(arguments, cwd=directory.path, stdout=output, stderr=output,
+                               env=intro_environment(directory.path, DISPLAY=server.display))
+        found = wait_for(lambda: run.poll() is not None
+                         or xdotool(server.display, "search", "--classname", "intro").stdout.split(), 60)
+        if run.poll() is not None or not found:
+            return [f"{mode}: no window appeared (output in {output_path})"]
         scene_shot = os.path.join(artefacts, f"{mode}-scene.png")
         faults = shoot_until(server.display, scene_shot,
                              lambda shot: scene_faults(shot, logo_height(data_dir) + 10), 90)
@@ -161,7 +174,7 @@ def run_mode(intro, data_dir, artefacts, mode):
             return [f"{mode}: the intro did not end after the credits"]
         return [] if status == 0 else [f"{mode}: exit status {status}"]
     finally:
-        if run.poll() is None:
+        if run is not None and run.poll() is None:
             run.kill()
             run.wait()
         output.close()
@@ -169,10 +182,25 @@ def run_mode(intro, data_dir, artefacts, mode):
         server.stop()
 
 
+def run_mode_until_shown(intro, data_dir, artefacts, mode, attempts=3):
+    """Now and then SDL cannot open a freshly started virtual X server and
+    the intro duly ends with its display message; such a start is retried
+    on a new server. Every other fault counts at once."""
+    for attempt in range(attempts):
+        faults = run_mode(intro, data_dir, artefacts, mode)
+        if not any("no window appeared" in fault for fault in faults):
+            return faults
+        print(f"{mode}: attempt {attempt + 1} opened no window; output:")
+        with open(os.path.join(artefacts, f"{mode}-output.txt"), errors="replace") as output:
+            print("".join(line for line in output if not line.startswith("ALSA lib")))
+    return faults
+
+
 def main():
     intro, data_dir, artefacts = (os.path.abspath(argument) for argument in sys.argv[1:4])
     os.makedirs(artefacts, exist_ok=True)
-    faults = run_mode(intro, data_dir, artefacts, "windowed") + run_mode(intro, data_dir, artefacts, "fullscreen")
+    faults = run_mode_until_shown(intro, data_dir, artefacts, "windowed")
+    faults += run_mode_until_shown(intro, data_dir, artefacts, "fullscreen")
     for fault in faults:
         print(fault)
     if not faults:
