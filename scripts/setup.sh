@@ -17,9 +17,10 @@ packages=(g++ cmake make binutils pkg-config
           libfreetype-dev fonts-dejavu-core
           libgtest-dev libbenchmark-dev)
 # What the tests drive the intro with: a virtual X server and X tools for the
-# real window, tmux for the terminal run, sox for the music checks, ffmpeg for
-# the recordings, GNU time for the peak memory of a run (scripts/bench.sh).
-test_packages=(xvfb xdotool x11-apps imagemagick tmux sox valgrind clang libclang-rt-14-dev ffmpeg time)
+# real window and its screenshots, tmux for the terminal run, python3 for the
+# whole-system scripts, sox for the music checks, ffmpeg for the recordings,
+# GNU time for the peak memory of a run (scripts/bench.sh).
+test_packages=(xvfb xdotool x11-apps imagemagick tmux python3 sox valgrind clang libclang-rt-14-dev ffmpeg time)
 # What record-intro.sh encodes with.
 capture_packages=(ffmpeg)
 

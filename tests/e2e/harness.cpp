@@ -89,30 +89,50 @@ std::vector<char*> c_strings(std::vector<std::string>& strings) {
   return pointers;
 }
 
-// Counts, across calls, the log lines that start with a prefix, reading only
-// what was appended since the last look.
+// Counts, across calls, the log lines that start with each of a few
+// prefixes, reading only what was appended since the last look.
 class LogWatcher {
  public:
-  LogWatcher(std::string path, std::string prefix) : path_(std::move(path)), prefix_(std::move(prefix)) {}
+  LogWatcher(std::string path, std::vector<std::string> prefixes)
+      : path_(std::move(path)), prefixes_(std::move(prefixes)), counts_(prefixes_.size(), 0) {}
 
-  int count_so_far() {
+  void catch_up() {
     std::ifstream file(path_, std::ios::binary);
     file.seekg(offset_);
     std::string line;
     while (std::getline(file, line)) {
       if (file.eof()) break;  // a line still being written; read it again next time
       offset_ += std::streamoff(line.size() + 1);
-      if (line.compare(0, prefix_.size(), prefix_) == 0) ++count_;
+      ++lines_;
+      for (size_t i = 0; i < prefixes_.size(); ++i)
+        if (line.compare(0, prefixes_[i].size(), prefixes_[i]) == 0) ++counts_[i];
     }
-    return count_;
   }
+
+  int count(size_t prefix) const { return counts_[prefix]; }
+  size_t lines() const { return lines_; }
 
  private:
   std::string path_;
-  std::string prefix_;
+  std::vector<std::string> prefixes_;
+  std::vector<int> counts_;
   std::streamoff offset_ = 0;
-  int count_ = 0;
+  size_t lines_ = 0;
 };
+
+// The log points of a run, RunOptions::interrupt_on first.
+std::vector<InterruptPoint> interrupt_points(const RunOptions& options) {
+  std::vector<InterruptPoint> points;
+  if (!options.interrupt_on.empty()) points.push_back({options.interrupt_on, options.interrupt_count});
+  points.insert(points.end(), options.interrupt_points.begin(), options.interrupt_points.end());
+  return points;
+}
+
+std::vector<std::string> prefixes_of(const std::vector<InterruptPoint>& points) {
+  std::vector<std::string> prefixes;
+  for (const InterruptPoint& point : points) prefixes.push_back(point.on);
+  return prefixes;
+}
 
 [[noreturn]] void exec_intro(const Sandbox& sandbox, std::vector<std::string>& arguments,
                              std::vector<std::string>& environment) {
@@ -258,7 +278,9 @@ RunResult Sandbox::run(const RunOptions& options) const {
   if (child < 0) throw std::runtime_error("cannot fork");
   if (child == 0) exec_intro(*this, arguments, environment);
 
-  LogWatcher watcher(log_path, options.interrupt_on);
+  const std::vector<InterruptPoint> points = interrupt_points(options);
+  std::vector<bool> sent(points.size(), false);
+  LogWatcher watcher(log_path, prefixes_of(points));
   const auto start = std::chrono::steady_clock::now();
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeout_seconds);
   const auto interval = std::chrono::milliseconds(options.interrupt_every_ms);
@@ -276,11 +298,14 @@ RunResult Sandbox::run(const RunOptions& options) const {
       ADD_FAILURE() << "the intro ran longer than " << options.timeout_seconds << " s and was killed";
       break;
     }
-    if (!options.interrupt_on.empty() && !result.interrupted &&
-        watcher.count_so_far() >= options.interrupt_count) {
+    if (!points.empty()) watcher.catch_up();
+    for (size_t i = 0; i < points.size(); ++i) {
+      if (sent[i] || watcher.count(i) < points[i].count) continue;
       kill(child, SIGINT);
-      result.interrupted = true;
+      sent[i] = true;
+      result.log_lines_at_interrupts.push_back(watcher.lines());
     }
+    result.interrupted = !options.interrupt_on.empty() && sent[0];
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -33,6 +33,12 @@ namespace e2e {
 // What a library file in data/ is: a symbolic link to one of these.
 enum class Library { media_double, music_double, system_sdl, system_mikmod };
 
+// An interrupt sent once the call log has `count` lines starting with `on`.
+struct InterruptPoint {
+  std::string on;
+  int count = 1;
+};
+
 struct RunOptions {
   std::vector<std::string> arguments;  // after the program name, which is "intro"
   // Added to the run's environment, replacing a variable of the same name.
@@ -47,6 +53,8 @@ struct RunOptions {
   // `interrupt_on` (e.g. "SDL_ShowCursor", or "SDL_Flip" with a count of 50).
   std::string interrupt_on;
   int interrupt_count = 1;
+  // More interrupts of the same kind, each sent once, whatever their order.
+  std::vector<InterruptPoint> interrupt_points;
   // Sends SIGINT every this many milliseconds until the run ends (0: never).
   // Interrupts outside the main scene are ignored, so this ends a run whose
   // log cannot be watched, such as one with the system's libraries.
@@ -61,6 +69,9 @@ struct RunResult {
   bool timed_out = false;
   bool interrupted = false;  // whether the SIGINT of RunOptions::interrupt_on was sent
   double seconds = 0;        // wall time from the start of the process to its end
+  // For every SIGINT sent at a log point (interrupt_on or interrupt_points),
+  // in the order sent: how many log lines had been written by then.
+  std::vector<size_t> log_lines_at_interrupts;
   std::string out;           // everything written to standard output
   std::string err;           // everything written to standard error
   std::vector<std::string> log;  // the call log of both doubles, one entry per line, in order

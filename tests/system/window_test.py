@@ -1,0 +1,212 @@
+#!/usr/bin/env python3
+"""The intro in a real X window: the real SDL 1.2 (x11 driver) under Xvfb and
+the real libmikmod, with the built assets. For the windowed and the full-screen
+mode it takes screenshots of the X display during the scene (after its fade-in)
+and during the credits page, checks what they show, keeps them as artefacts,
+presses Escape through the X server and expects exit status 0 once the fades
+and the credits have run.
+
+usage: window_test.py INTRO DATA_DIR ARTEFACT_DIR
+"""
+import math
+import os
+import random
+import struct
+import subprocess
+import sys
+import time
+
+from system_support import RunDirectory, Screenshot, intro_environment, wait_for
+
+LOWER_DIVIDER_ROW = 400
+PANEL = (70, 190, 70 + 512, 190 + 215)  # left, top, right, bottom (exclusive)
+SCROLLER_ROWS = (401, 480)
+CREDITS = (240, 170, 400, 266)
+MIDDLE_ROWS = (172, 400)  # between the divider lines
+
+
+def divider_grey(column):
+    return int(256 * math.sin(column / 640 * 180 * 3.14 / 180)) & 0xFF
+
+
+def logo_height(data_dir):
+    with open(os.path.join(data_dir, "data03.dt"), "rb") as image:
+        return struct.unpack("<HHH", image.read(6))[1]
+
+
+def white(pixel):
+    return min(pixel) > 200
+
+
+def orange(pixel):  # the scroller's glyphs: strong red, little blue
+    return pixel[0] > 200 and pixel[2] < 120
+
+
+def scene_faults(shot, upper_divider_row):
+    """What the screenshot lacks of a scene whose fade-in is complete."""
+    faults = []
+    if any(shot.at(x, upper_divider_row) != (divider_grey(x),) * 3 for x in range(640)):
+        faults.append(f"row {upper_divider_row} is not the grey divider")
+    if any(shot.at(639 - x, LOWER_DIVIDER_ROW) != (divider_grey(x),) * 3 for x in range(640)):
+        faults.append(f"row {LOWER_DIVIDER_ROW} is not the mirrored grey divider")
+    logo_band = (0, 0, 640, upper_divider_row - 1)
+    if shot.count(*logo_band, lambda p: max(p) > 200) < 0.02 * 640 * (upper_divider_row - 1):
+        faults.append("no bright logo in the top band")
+    # Left of the logo the top band shows the background darkened.
+    darkened = shot.mean_brightness(0, 0, 30, upper_divider_row - 1)
+    open_background = shot.mean_brightness(0, MIDDLE_ROWS[0], 30, MIDDLE_ROWS[1])
+    if not darkened < 0.8 * open_background:
+        faults.append(f"top band not darkened ({darkened:.0f} against {open_background:.0f})")
+    panel_text = shot.count(*PANEL, white)
+    middle_white = shot.count(0, MIDDLE_ROWS[0], 640, MIDDLE_ROWS[1], white)
+    if panel_text < 300:
+        faults.append(f"only {panel_text} text pixels in the panel")
+    panel_text_above_divider = shot.count(PANEL[0], PANEL[1], PANEL[2], MIDDLE_ROWS[1], white)
+    if middle_white - panel_text_above_divider > 20:
+        faults.append("white text outside the panel's region")
+    scroller = shot.count(0, SCROLLER_ROWS[0], 640, SCROLLER_ROWS[1], orange)
+    if scroller < 300:
+        faults.append(f"only {scroller} scroller pixels in rows 401..479")
+    if shot.count(0, MIDDLE_ROWS[0], 640, MIDDLE_ROWS[1], orange) > 20:
+        faults.append("scroller glyphs above the lower divider")
+    return faults
+
+
+def credits_faults(shot):
+    faults = []
+    text = shot.count(*CREDITS, white)
+    if text < 150:
+        faults.append(f"only {text} text pixels in the credits region")
+    left, top, right, bottom = CREDITS
+    outside = [shot.at(x, y) for y in range(0, 480, 2) for x in range(0, 640, 2)
+               if not (left <= x < right and top <= y < bottom)]
+    if max(max(p) for p in outside) > 60:
+        faults.append("bright pixels outside the credits text")
+    return faults
+
+
+class Xvfb:
+    """A virtual X server on a free display number of its own. The number is
+    given explicitly, so the server takes the display's lock file and other
+    servers started on this machine keep off it."""
+
+    def __init__(self):
+        for number in random.sample(range(100, 1000), 20):
+            if os.path.exists(f"/tmp/.X{number}-lock") or os.path.exists(f"/tmp/.X11-unix/X{number}"):
+                continue
+            self.display = f":{number}"
+            self.process = subprocess.Popen(
+                ["Xvfb", self.display, "-screen", "0", "640x480x24", "-nolisten", "tcp"],
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            answering = wait_for(lambda: self.process.poll() is not None
+                                 or xdotool(self.display, "getdisplaygeometry").returncode == 0, 30)
+            if answering and self.process.poll() is None:
+                return
+            self.stop()  # taken meanwhile, or not answering: try another number
+        raise RuntimeError("no X display number could be had")
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+        self.process.wait(timeout=10)
+
+
+def xdotool(display, *arguments):
+    return subprocess.run(["xdotool", *arguments], env=dict(os.environ, DISPLAY=display),
+                          capture_output=True, text=True, timeout=30)
+
+
+def press_escape(display, window):
+    """A key press and, in a later frame, its release: an Escape followed by
+    another event within one pass of the frame loop would not count."""
+    xdotool(display, "mousemove", "320", "240")
+    xdotool(display, "windowfocus", window)
+    xdotool(display, "keydown", "Escape")
+    time.sleep(0.3)
+    xdotool(display, "keyup", "Escape")
+
+
+def shoot_until(display, path, faults_of, timeout):
+    """Screenshots into `path` until one has no fault; returns the faults of
+    the last one taken (empty on success)."""
+    last = ["no screenshot taken"]
+
+    def clean():
+        nonlocal last
+        last = faults_of(Screenshot(display, path))
+        return not last
+
+    wait_for(clean, timeout, interval=0.2)
+    return last
+
+
+def run_mode(intro, data_dir, artefacts, mode):
+    arguments = [intro] + (["windowed"] if mode == "windowed" else [])
+    server = Xvfb()
+    directory = RunDirectory(data_dir)
+    output_path = os.path.join(artefacts, f"{mode}-output.txt")
+    output = open(output_path, "wb")
+    run = None
+    try:
+        run = subprocess.Popen(arguments, cwd=directory.path, stdout=output, stderr=output,
+                               env=intro_environment(directory.path, DISPLAY=server.display))
+        found = wait_for(lambda: run.poll() is not None
+                         or xdotool(server.display, "search", "--classname", "intro").stdout.split(), 60)
+        if run.poll() is not None or not found:
+            return [f"{mode}: no window appeared (output in {output_path})"]
+        scene_shot = os.path.join(artefacts, f"{mode}-scene.png")
+        faults = shoot_until(server.display, scene_shot,
+                             lambda shot: scene_faults(shot, logo_height(data_dir) + 10), 90)
+        if faults:
+            return [f"{mode} scene ({scene_shot}): {fault}" for fault in faults]
+
+        credits_shot = os.path.join(artefacts, f"{mode}-credits.png")
+        for _ in range(3):  # a press lost to a busy machine is repeated
+            press_escape(server.display, found[0])
+            faults = shoot_until(server.display, credits_shot, credits_faults, 15)
+            if not faults:
+                break
+        if faults:
+            return [f"{mode} credits ({credits_shot}): {fault}" for fault in faults]
+        try:
+            status = run.wait(timeout=60)
+        except subprocess.TimeoutExpired:
+            return [f"{mode}: the intro did not end after the credits"]
+        return [] if status == 0 else [f"{mode}: exit status {status}"]
+    finally:
+        if run is not None and run.poll() is None:
+            run.kill()
+            run.wait()
+        output.close()
+        directory.remove()
+        server.stop()
+
+
+def run_mode_until_shown(intro, data_dir, artefacts, mode, attempts=3):
+    """Now and then SDL cannot open a freshly started virtual X server and
+    the intro duly ends with its display message; such a start is retried
+    on a new server. Every other fault counts at once."""
+    for attempt in range(attempts):
+        faults = run_mode(intro, data_dir, artefacts, mode)
+        if not any("no window appeared" in fault for fault in faults):
+            return faults
+        print(f"{mode}: attempt {attempt + 1} opened no window; output:")
+        with open(os.path.join(artefacts, f"{mode}-output.txt"), errors="replace") as output:
+            print("".join(line for line in output if not line.startswith("ALSA lib")))
+    return faults
+
+
+def main():
+    intro, data_dir, artefacts = (os.path.abspath(argument) for argument in sys.argv[1:4])
+    os.makedirs(artefacts, exist_ok=True)
+    faults = run_mode_until_shown(intro, data_dir, artefacts, "windowed")
+    faults += run_mode_until_shown(intro, data_dir, artefacts, "fullscreen")
+    for fault in faults:
+        print(fault)
+    if not faults:
+        print(f"windowed and full screen: scene, credits and exit 0; screenshots in {artefacts}")
+    return 1 if faults else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
