@@ -33,6 +33,7 @@ constexpr int escape_after_flip = 2500;
 constexpr int fade_steps = 20;    // frames of one fade to black
 constexpr int intro_delays = 230; // SDL_Delay calls of the intro, at least
 constexpr int start_up_hold_ms = 60;
+constexpr int exit_hold_ms = 60;
 
 int count_exactly(const Lines& log, const std::string& line) {
   return int(std::count(log.begin(), log.end(), line));
@@ -154,8 +155,12 @@ void run_half(int half) {
     // music thread's polls it counts may lag behind the frames on a busy
     // machine, and an Escape after a fixed number of frames could come first.
     if (aims_at_scene(options.interrupt_points)) options.environment.pop_back();
-    if (aims_at_start_up(options.interrupt_points))  // otherwise over in a few milliseconds
-      options.environment.emplace_back("INTRO_DOUBLE_HOLD", "SDL_ShowCursor:" + std::to_string(start_up_hold_ms));
+    // Every run lingers in SDL_Quit, so an interrupt aimed at the last delays
+    // of the second fade is sent before the process is gone; one aimed at
+    // start-up lingers there too, or start-up is over in milliseconds.
+    std::string holds = "SDL_Quit:" + std::to_string(exit_hold_ms);
+    if (aims_at_start_up(options.interrupt_points)) holds += ",SDL_ShowCursor:" + std::to_string(start_up_hold_ms);
+    options.environment.emplace_back("INTRO_DOUBLE_HOLD", holds);
 
     const e2e::RunResult result = sandbox.run(options);
     std::string plan;
