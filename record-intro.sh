@@ -8,7 +8,7 @@
 #                   by default H.264 with AAC in MP4
 #   -o FILE         where the video goes (default intro.mp4, or intro.mkv with --lossless)
 #   --no-build      use the build as it is instead of running the set-up first
-#   --intro PROGRAM run PROGRAM in place of build/intro (the tests use a stand-in)
+#   --intro PROGRAM run PROGRAM in place of build/intro (the tests use a wrapper that fails)
 #
 # The unchanged intro runs in a temporary working directory whose data/ holds
 # the assets and the two capture libraries in place of SDL and libmikmod

@@ -87,17 +87,6 @@ class Threads : public ::testing::Test {
   AnimState state;
 };
 
-TEST_F(Threads, StartValuesGoThroughTheSerialisedStores) {
-  state.angle = 300;
-  state.fade = 200;
-  store_start_angle(0);
-  store_start_scroll_x(640.0);
-  store_start_fade(0);
-  EXPECT_EQ(state.angle, 0);
-  EXPECT_EQ(state.scroll_x, 640.0);
-  EXPECT_EQ(state.fade, 0);
-}
-
 TEST_F(Threads, ClockNeverTicksAfterSeeingTheSceneStopped) {
   state.running = 0;
   pthread_t clock;

@@ -8,6 +8,10 @@
 // picture presented most recently (frame_slots.h). After
 // INTRO_CAPTURE_SCENE_SECONDS of the main scene, counted from the scene's
 // first look at its input, SDL_PollEvent delivers one Escape key press.
+//
+// With INTRO_CAPTURE_PRESENTED_LOG set, every picture the intro presents (and
+// the display as it opened) is logged there as one line: a hash of its pixels
+// with byte 3 cleared, so a recording can be checked against what was shown.
 #include <SDL/SDL.h>
 #include <unistd.h>
 
@@ -52,6 +56,7 @@ struct MediaCapture {
   int64_t last_progress_ns = 0;
   bool progress_on_tty = false;
   std::string error;
+  FILE* presented_log = nullptr;
 };
 
 // Never destroyed: the picture stream is finished by SDL_Quit or by
@@ -131,11 +136,29 @@ void emit_latest(int64_t slots_filled) {
   capture.latest = std::make_shared<std::vector<uint8_t>>(picture_bytes);
 }
 
+// FNV-1a over pairs of pixels; byte 3 is not part of the picture.
+uint64_t picture_hash(const uint8_t* picture) {
+  uint64_t hash = 1469598103934665603ull;
+  for (size_t i = 0; i < picture_bytes; i += 8) {
+    uint64_t pair;
+    std::memcpy(&pair, picture + i, 8);
+    hash ^= pair & 0x00ffffff00ffffffull;
+    hash *= 1099511628211ull;
+  }
+  return hash;
+}
+
+void log_presented(const std::vector<uint8_t>& picture) {
+  if (capture.presented_log != nullptr)
+    std::fprintf(capture.presented_log, "%016llx\n", static_cast<unsigned long long>(picture_hash(picture.data())));
+}
+
 void present(SDL_Surface* surface) {
   if (surface == nullptr || surface != capture.display) return;
   const int64_t now = monotonic_ns();
   emit_latest(frame_slots_present(capture.slots, now));
   std::memcpy(capture.latest->data(), capture.display->pixels, picture_bytes);
+  log_presented(*capture.latest);
   print_progress(now, false);
 }
 
@@ -154,6 +177,8 @@ void close_capture() {
                static_cast<long long>(capture.slots.next_slot), static_cast<long long>(capture.slots.dropped),
                static_cast<long long>(capture.slots.repeated),
                static_cast<long long>(std::max<int64_t>(capture.repeated_in_scene, 0)));
+  if (capture.presented_log != nullptr) std::fclose(capture.presented_log);
+  capture.presented_log = nullptr;
   delete_surface(capture.display);
   capture.display = nullptr;
   capture.latest.reset();
@@ -202,6 +227,9 @@ CAPTURE_EXPORT SDL_Surface* SDL_SetVideoMode(int width, int height, int bpp, Uin
   capture.expected_seconds = seconds_from_env("INTRO_CAPTURE_TOTAL_SECONDS", 0);
   capture.progress_on_tty = isatty(STDERR_FILENO) != 0;
   capture.latest = std::make_shared<std::vector<uint8_t>>(picture_bytes);  // the display opens black
+  if (const char* log_path = std::getenv("INTRO_CAPTURE_PRESENTED_LOG"); log_path != nullptr && *log_path != '\0')
+    capture.presented_log = std::fopen(log_path, "w");
+  log_presented(*capture.latest);
   stream_start(capture.video, video_path, "the picture stream", video_queue_limit);
   const int64_t now = monotonic_ns();
   capture.slots = frame_slots_start(now, video_rate);
