@@ -13,10 +13,6 @@ namespace {
 
 using reference::mix;
 
-uint32_t bytes(int b0, int b1, int b2, int b3) {
-  return uint32_t(b0) | uint32_t(b1) << 8 | uint32_t(b2) << 16 | uint32_t(b3) << 24;
-}
-
 class Blit : public ::testing::Test {
  protected:
   void SetUp() override { open_test_display(); }

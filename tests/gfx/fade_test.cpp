@@ -46,8 +46,6 @@ class Fades : public ::testing::Test {
   void TearDown() override { presented.clear(); }
 };
 
-uint32_t bytes(uint32_t b0, uint32_t b1, uint32_t b2, uint32_t b3) { return b0 | b1 << 8 | b2 << 16 | b3 << 24; }
-
 TEST_F(Fades, FadeInPresentsTheCentredRectangleAtEveryLevelByTheFormulaAndKeepsTargetAlpha) {
   // Pixels with assorted colours and alphas, including the worked examples.
   const std::vector<uint32_t> samples = {bytes(255, 128, 0, 255), bytes(255, 128, 0, 128), bytes(200, 90, 17, 0),

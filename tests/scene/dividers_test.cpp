@@ -16,8 +16,6 @@
 
 namespace {
 
-uint32_t bytes(uint32_t b0, uint32_t b1, uint32_t b2, uint32_t b3) { return b0 | b1 << 8 | b2 << 16 | b3 << 24; }
-
 TEST(DividerGrey, WorkedValuesAndTheLiteralFormula) {
   EXPECT_EQ(divider_grey(0), 0u);
   EXPECT_EQ(divider_grey(320), bytes(255, 255, 255, 0));
