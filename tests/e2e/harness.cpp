@@ -8,10 +8,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -22,7 +24,6 @@ namespace e2e {
 namespace {
 
 namespace fs = std::filesystem;
-
 
 const char* library_file(Library library) {
   switch (library) {
@@ -40,31 +41,23 @@ std::string join(const std::vector<long>& numbers) {
   return text;
 }
 
-void set_variable(std::vector<std::string>& environment, const std::string& name, const std::string& value) {
-  for (std::string& entry : environment) {
-    if (starts_with(entry, name + "=")) {
-      entry = name + "=" + value;
-      return;
-    }
-  }
-  environment.push_back(name + "=" + value);
-}
-
 // The test's own environment without PWD and the doubles' switches, then
 // what this run needs.
 std::vector<std::string> run_environment(const Sandbox& sandbox, const RunOptions& options) {
-  std::vector<std::string> environment;
+  std::map<std::string, std::string> variables;
   for (char** entry = environ; *entry != nullptr; ++entry) {
     const std::string text = *entry;
     if (starts_with(text, "PWD=") || starts_with(text, "INTRO_DOUBLE_")) continue;
-    environment.push_back(text);
+    variables[text.substr(0, text.find('='))] = text.substr(text.find('=') + 1);
   }
-  set_variable(environment, "SDL_VIDEODRIVER", "dummy");
-  set_variable(environment, "INTRO_DOUBLE_LOG", sandbox.root() + "/calls.log");
-  set_variable(environment, "INTRO_DOUBLE_SAVE_DIR", sandbox.root() + "/frames");
-  if (!options.save_flips.empty()) set_variable(environment, "INTRO_DOUBLE_SAVE_FLIPS", join(options.save_flips));
-  if (!options.unset_pwd) set_variable(environment, "PWD", options.pwd.value_or(sandbox.directory()));
-  for (const auto& [name, value] : options.environment) set_variable(environment, name, value);
+  variables["SDL_VIDEODRIVER"] = "dummy";
+  variables["INTRO_DOUBLE_LOG"] = sandbox.root() + "/calls.log";
+  variables["INTRO_DOUBLE_SAVE_DIR"] = sandbox.root() + "/frames";
+  if (!options.save_flips.empty()) variables["INTRO_DOUBLE_SAVE_FLIPS"] = join(options.save_flips);
+  if (!options.unset_pwd) variables["PWD"] = options.pwd.value_or(sandbox.directory());
+  for (const auto& [name, value] : options.environment) variables[name] = value;
+  std::vector<std::string> environment;
+  for (const auto& [name, value] : variables) environment.push_back(name + "=" + value);
   return environment;
 }
 
@@ -109,27 +102,16 @@ class LogWatcher {
 // A frame file written by the media double (binary PAM, RGB_ALPHA).
 Frame read_frame(const std::string& path) {
   const std::string bytes = read_file(path);
-  const std::string end_of_header = "ENDHDR\n";
-  const auto header_end = bytes.find(end_of_header);
+  const std::string end_of_header = "TUPLTYPE RGB_ALPHA\nENDHDR\n";
+  const size_t header_end = bytes.find(end_of_header), data = header_end + end_of_header.size();
   Frame frame;
-  if (bytes.compare(0, 3, "P7\n") != 0 || header_end == std::string::npos) {
-    ADD_FAILURE() << "no frame file at " << path;
-    return frame;
-  }
-  std::istringstream header(bytes.substr(3, header_end - 3));
-  for (std::string key; header >> key;) {
-    if (key == "WIDTH") header >> frame.width;
-    else if (key == "HEIGHT") header >> frame.height;
-    else header.ignore(1 << 20, '\n');
-  }
-  const size_t count = size_t(frame.width) * size_t(frame.height);
-  const size_t data = header_end + end_of_header.size();
-  if (bytes.size() != data + 4 * count) {
-    ADD_FAILURE() << "malformed frame file " << path;
+  if (std::sscanf(bytes.c_str(), "P7\nWIDTH %d\nHEIGHT %d\n", &frame.width, &frame.height) != 2 ||
+      header_end == std::string::npos || bytes.size() != data + 4 * size_t(frame.width) * size_t(frame.height)) {
+    ADD_FAILURE() << "no frame file, or a malformed one, at " << path;
     return Frame{};
   }
-  frame.pixels.resize(count);
-  for (size_t i = 0; i < count; ++i) {
+  frame.pixels.resize(size_t(frame.width) * size_t(frame.height));
+  for (size_t i = 0; i < frame.pixels.size(); ++i) {
     const auto byte = [&](size_t k) { return uint32_t(uint8_t(bytes[data + 4 * i + k])); };
     // The file holds red, green, blue, alpha; memory holds blue first.
     frame.pixels[i] = byte(2) | byte(1) << 8 | byte(0) << 16 | byte(3) << 24;

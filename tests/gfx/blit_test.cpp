@@ -24,20 +24,6 @@ TEST_F(Blit, MixesByAlphaAsTheWorkedExamplesSay) {
   EXPECT_EQ(mix_pixel(bytes(200, 100, 50, 128), 0), bytes(100, 50, 25, 128));
 }
 
-TEST_F(Blit, EveryAlphaAgreesWithTheReference) {
-  std::mt19937 random(1);
-  for (int a = 0; a < 256; ++a)
-    for (int trial = 0; trial < 200; ++trial) {
-      const uint32_t s = (random() & 0xffffffu) | uint32_t(a) << 24, d = random();
-      SDL_Surface* src = make_surface(1, 1, s);
-      SDL_Surface* dst = make_surface(1, 1, d);
-      blit_alpha(src, dst, 0, 0);
-      ASSERT_EQ(pixel_at(dst, 0, 0), mix(s, d)) << "alpha " << a;
-      SDL_FreeSurface(src);
-      SDL_FreeSurface(dst);
-    }
-}
-
 TEST_F(Blit, ClipsAtEveryEdge) {
   SDL_Surface* src = make_surface(5, 3, bytes(1, 2, 3, 255));
   pixel_at(src, 4, 2) = bytes(9, 9, 9, 255);

@@ -135,12 +135,4 @@ TEST_F(Fades, FadeToBlackFollowsTheTableRowsForFullBytes) {
   EXPECT_EQ(pixel_at(display, 0, 0), bytes(12, 0, 0, 0));  // the last frame stays
 }
 
-TEST_F(Fades, FadeToBlackOnABlackDisplayClearsOnlyAlpha) {
-  for (int y = 0; y < display_height; ++y)
-    for (int x = 0; x < display_width; ++x) pixel_at(display, x, y) = bytes(0, 0, 0, 255);
-  fade_to_black();
-  for (int y = 0; y < display_height; ++y)
-    for (int x = 0; x < display_width; ++x) ASSERT_EQ(pixel_at(display, x, y), 0u);
-}
-
 }  // namespace
