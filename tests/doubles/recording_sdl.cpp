@@ -169,7 +169,8 @@ std::vector<ScriptedEvent> parse_event_script(const std::string& script) {
     const auto colon = group.find(':');
     if (group.compare(0, prefix.size(), prefix) != 0 || colon == std::string::npos)
       double_support::configuration_error("INTRO_DOUBLE_EVENTS", script);
-    const long after = double_support::whole_number(group.substr(prefix.size(), colon - prefix.size()), "INTRO_DOUBLE_EVENTS");
+    const std::string count = group.substr(prefix.size(), colon - prefix.size());
+    const long after = double_support::whole_number(count, "INTRO_DOUBLE_EVENTS");
     for (const std::string& text : double_support::split(group.substr(colon + 1), ','))
       events.push_back({after, text, parse_event(text, script)});
   }

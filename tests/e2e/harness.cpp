@@ -294,7 +294,9 @@ Lines lines_of(const std::string& text) {
   return lines;
 }
 
-Lines tail(const Lines& lines, size_t count) { return Lines(lines.end() - long(std::min(count, lines.size())), lines.end()); }
+Lines tail(const Lines& lines, size_t count) {
+  return Lines(lines.end() - long(std::min(count, lines.size())), lines.end());
+}
 
 long count_of(const Lines& lines, const std::string& prefix) {
   return std::count_if(lines.begin(), lines.end(), [&](const std::string& line) { return starts_with(line, prefix); });

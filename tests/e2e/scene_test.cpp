@@ -18,7 +18,9 @@ using namespace e2e;
 
 long loop_frames(const Lines& log) { return count_of(log, "SDL_Flip") - intro_flips - closing_flips; }
 
-long position_of(const Lines& log, const std::string& line) { return std::find(log.begin(), log.end(), line) - log.begin(); }
+long position_of(const Lines& log, const std::string& line) {
+  return std::find(log.begin(), log.end(), line) - log.begin();
+}
 
 // The scripted Escape press that is taken in frame `frame` of the loop.
 std::string escape_in_frame(long frame) {

@@ -18,7 +18,8 @@ class LoadImage : public ::testing::Test {
   void SetUp() override { open_test_display(); }
   std::string write(const Bytes& bytes) {
     const std::string path = "data/image" + std::to_string(written_++) + ".dt";
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    std::ofstream file(path, std::ios::binary);
+    file.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     return path;
   }
   ScratchDirectory scratch_;
