@@ -38,53 +38,16 @@ Configuration& configuration() {
   return instance;
 }
 
-std::vector<std::string> split(const std::string& text, char separator) {
-  std::vector<std::string> parts;
-  std::string::size_type start = 0;
-  while (start <= text.size()) {
-    const auto end = text.find(separator, start);
-    parts.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
-    if (end == std::string::npos) break;
-    start = end + 1;
-  }
-  return parts;
-}
-
-long whole_number(const std::string& text, const char* variable) {
-  char* end = nullptr;
-  errno = 0;
-  const long value = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || *end != '\0' || errno != 0 || value < 0) configuration_error(variable, text);
-  return value;
-}
-
-// "SDL_ShowCursor:300,SDL_Flip:20": sleep that long after logging each call.
-std::vector<Hold> parse_holds(const std::string& text) {
-  std::vector<Hold> parsed;
-  if (text.empty()) return parsed;
-  for (const std::string& item : split(text, ',')) {
+// "Name:value,Name": each item split at its colon, "" where it has none.
+std::vector<std::pair<std::string, std::string>> entry_point_list(const char* variable) {
+  const std::string text = environment(variable);
+  std::vector<std::pair<std::string, std::string>> items;
+  for (const std::string& item : text.empty() ? std::vector<std::string>{} : split(text, ',')) {
     const auto colon = item.find(':');
-    if (colon == std::string::npos || colon == 0) configuration_error("INTRO_DOUBLE_HOLD", text);
-    parsed.push_back({item.substr(0, colon),
-                      unsigned(whole_number(item.substr(colon + 1), "INTRO_DOUBLE_HOLD"))});
+    if (colon == 0 || item.empty()) configuration_error(variable, text);
+    items.emplace_back(item.substr(0, colon), colon == std::string::npos ? "" : item.substr(colon + 1));
   }
-  return parsed;
-}
-
-std::vector<Failure> parse_failures(const std::string& text) {
-  std::vector<Failure> parsed;
-  if (text.empty()) return parsed;
-  for (const std::string& item : split(text, ',')) {
-    const auto colon = item.find(':');
-    if (colon == std::string::npos) {
-      parsed.push_back({item, false});
-    } else if (item.substr(colon) == ":first" && colon > 0) {
-      parsed.push_back({item.substr(0, colon), true});
-    } else {
-      configuration_error("INTRO_DOUBLE_FAIL", text);
-    }
-  }
-  return parsed;
+  return items;
 }
 
 void hold_if_asked(const char* line) {
@@ -104,8 +67,13 @@ void configure_from_environment() {
   const std::string log_path = environment("INTRO_DOUBLE_LOG");
   if (!log_path.empty() && settings.log_fd < 0)
     settings.log_fd = open(log_path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-  settings.holds = parse_holds(environment("INTRO_DOUBLE_HOLD"));
-  settings.failures = parse_failures(environment("INTRO_DOUBLE_FAIL"));
+  // "SDL_ShowCursor:300": sleep that long after logging each call.
+  for (const auto& [name, value] : entry_point_list("INTRO_DOUBLE_HOLD"))
+    settings.holds.push_back({name, unsigned(whole_number(value, "INTRO_DOUBLE_HOLD"))});
+  for (const auto& [name, value] : entry_point_list("INTRO_DOUBLE_FAIL")) {
+    if (!value.empty() && value != "first") configuration_error("INTRO_DOUBLE_FAIL", value);
+    settings.failures.push_back({name, value == "first"});
+  }
 }
 
 void close_log() {
@@ -147,6 +115,23 @@ void sleep_milliseconds(unsigned milliseconds) {
 std::string environment(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr ? value : "";
+}
+
+std::vector<std::string> split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::string::size_type start = 0;
+  for (auto end = text.find(separator); end != std::string::npos; start = end + 1, end = text.find(separator, start))
+    parts.push_back(text.substr(start, end - start));
+  parts.push_back(text.substr(start));
+  return parts;
+}
+
+long whole_number(const std::string& text, const char* variable) {
+  char* end = nullptr;
+  errno = 0;
+  const long value = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || errno != 0 || value < 0) configuration_error(variable, text);
+  return value;
 }
 
 std::vector<long> number_list(const std::string& text, const char* variable) {

@@ -29,8 +29,13 @@ void sleep_milliseconds(unsigned milliseconds);
 // The value of an environment variable, or "" when unset.
 std::string environment(const char* name);
 
-// Whole numbers in a comma-separated list ("1,50,300"); a malformed list is a
-// mistake in the test, so it aborts with a message naming the variable.
+// The parts of `text` between separators ("a,b" gives "a" and "b").
+std::vector<std::string> split(const std::string& text, char separator);
+
+// A whole number, or a comma-separated list of them ("1,50,300"); anything
+// malformed is a mistake in the test, so it aborts with a message naming the
+// variable.
+long whole_number(const std::string& text, const char* variable);
 std::vector<long> number_list(const std::string& text, const char* variable);
 
 // Aborts the test run with a message on standard error: a double that was

@@ -22,10 +22,9 @@
 //   INTRO_DOUBLE_FAIL=MikMod_Init,Player_Load   the named entry points fail: MikMod_Init returns 1,
 //                              Player_Load returns null. "MikMod_Init:first" fails only the first
 //                              call (as when no sound device opens until md_device is set).
-//   INTRO_DOUBLE_MODULE_UPDATES=<n>  Player_Active returns 0 once MikMod_Update has been called n
-//                              times, as a module that ends on its own. By default it returns 1 from
-//                              Player_Start until Player_Stop.
 //   INTRO_DOUBLE_HOLD=<Name>:<ms>    as in the media double.
+//
+// Player_Active returns 1 from Player_Start until Player_Stop.
 //
 // Player_Load hands out a module only when the file can be opened (its
 // content is not looked at), so a missing module file fails as it would.
@@ -35,7 +34,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 #include "doubles/double_support.h"
 
@@ -49,8 +47,6 @@ std::atomic<MODULE*> loaded_module{nullptr};
 std::atomic<int> init_calls{0};
 std::atomic<int> load_calls{0};
 std::atomic<bool> playing{false};
-std::atomic<long> updates{0};
-long updates_until_module_ends = -1;  // set at load time only
 
 const char* module_name(const MODULE* module) {
   if (module == nullptr) return "null";
@@ -64,21 +60,11 @@ bool file_opens(const char* path) {
   return true;
 }
 
-void configure() {
-  double_support::configure_from_environment();
-  const std::string updates_text = double_support::environment("INTRO_DOUBLE_MODULE_UPDATES");
-  if (!updates_text.empty()) {
-    const auto numbers = double_support::number_list(updates_text, "INTRO_DOUBLE_MODULE_UPDATES");
-    if (numbers.size() != 1) double_support::configuration_error("INTRO_DOUBLE_MODULE_UPDATES", updates_text);
-    updates_until_module_ends = numbers[0];
-  }
-}
-
 // Logs the library's loading and unloading; declared after every other
 // global of this file so that those outlive it.
 struct Lifetime {
   Lifetime() {
-    configure();
+    double_support::configure_from_environment();
     record("recording_mikmod loaded");
   }
   ~Lifetime() {
@@ -136,8 +122,7 @@ void Player_Start(MODULE* module) {
 
 BOOL Player_Active(void) {
   record("Player_Active");
-  const bool ended = updates_until_module_ends >= 0 && updates.load() >= updates_until_module_ends;
-  return playing.load() && !ended ? 1 : 0;
+  return playing.load() ? 1 : 0;
 }
 
 void Player_Stop(void) {
@@ -151,9 +136,6 @@ void Player_Free(MODULE* module) {
   if (module != nullptr && loaded_module.compare_exchange_strong(expected, nullptr)) std::free(module);
 }
 
-void MikMod_Update(void) {
-  record("MikMod_Update");
-  ++updates;
-}
+void MikMod_Update(void) { record("MikMod_Update"); }
 
 }  // extern "C"

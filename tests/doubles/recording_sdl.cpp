@@ -26,7 +26,6 @@
 //   INTRO_DOUBLE_SAVE_DIR=<dir> with
 //   INTRO_DOUBLE_SAVE_FLIPS=1,50,300     save the flipped surface at those SDL_Flip calls (counted
 //                                        from 1) as <dir>/flip-<n>.pam
-//   INTRO_DOUBLE_SAVE_UPDATES=3,7        the same for SDL_UpdateRect calls: <dir>/update-<n>.pam
 //                              A binary PAM, TUPLTYPE RGB_ALPHA: red, green, blue, byte 3 per pixel.
 //   INTRO_DOUBLE_FAIL=SDL_SetVideoMode   the named entry points fail (return null): SDL_SetVideoMode,
 //                              SDL_CreateRGBSurface; "Name:first" fails only the first call. The
@@ -67,14 +66,12 @@ int surfaces_created;
 int video_mode_calls;
 int surface_creations;
 long flips;
-long updates;
 int cursor_shown = 1;
 bool set_video_mode_failed;
 
 std::vector<ScriptedEvent> event_script;
 size_t next_event;
 std::vector<long> flips_to_save;
-std::vector<long> updates_to_save;
 std::string save_directory;
 bool real_delay;
 
@@ -128,30 +125,20 @@ void forget_surface(const SDL_Surface* surface) {
                       live_surfaces.end());
 }
 
-// A binary PAM: red, green, blue, then byte 3 of every display pixel.
-void save_surface(const SDL_Surface* surface, const char* kind, long number) {
-  const std::string path = save_directory + "/" + kind + "-" + std::to_string(number) + ".pam";
+// A binary PAM: red, green, blue, then byte 3 of every pixel.
+void save_flip(const SDL_Surface* surface, long number) {
+  const std::string path = save_directory + "/flip-" + std::to_string(number) + ".pam";
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) double_support::configuration_error("INTRO_DOUBLE_SAVE_DIR", save_directory);
   std::fprintf(file, "P7\nWIDTH %d\nHEIGHT %d\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n", surface->w,
                surface->h);
   const auto* bytes = static_cast<const unsigned char*>(surface->pixels);
-  std::vector<unsigned char> row(size_t(surface->w) * 4);
-  for (int y = 0; y < surface->h; ++y) {
-    for (size_t x = 0; x < size_t(surface->w); ++x) {
-      const unsigned char* pixel = bytes + (size_t(y) * size_t(surface->w) + x) * 4;
-      row[4 * x] = pixel[2];
-      row[4 * x + 1] = pixel[1];
-      row[4 * x + 2] = pixel[0];
-      row[4 * x + 3] = pixel[3];
-    }
-    std::fwrite(row.data(), 1, row.size(), file);
+  for (size_t i = 0; i < size_t(surface->w) * size_t(surface->h); ++i) {
+    const unsigned char* pixel = bytes + 4 * i;
+    const unsigned char red_first[4] = {pixel[2], pixel[1], pixel[0], pixel[3]};
+    std::fwrite(red_first, 1, 4, file);
   }
   std::fclose(file);
-}
-
-bool listed(const std::vector<long>& numbers, long number) {
-  return std::find(numbers.begin(), numbers.end(), number) != numbers.end();
 }
 
 SDL_Event parse_event(const std::string& text, const std::string& script) {
@@ -164,11 +151,10 @@ SDL_Event parse_event(const std::string& text, const std::string& script) {
   } else if (kind == "motion" && equals == std::string::npos) {
     event.type = SDL_MOUSEMOTION;
   } else if ((kind == "keydown" || kind == "keyup") && equals != std::string::npos) {
-    const std::vector<long> sym = double_support::number_list(text.substr(equals + 1), "INTRO_DOUBLE_EVENTS");
-    if (sym.size() != 1) double_support::configuration_error("INTRO_DOUBLE_EVENTS", script);
+    const long sym = double_support::whole_number(text.substr(equals + 1), "INTRO_DOUBLE_EVENTS");
     event.type = kind == "keydown" ? SDL_KEYDOWN : SDL_KEYUP;
     event.key.state = kind == "keydown" ? SDL_PRESSED : SDL_RELEASED;
-    event.key.keysym.sym = SDLKey(sym[0]);
+    event.key.keysym.sym = SDLKey(sym);
   } else {
     double_support::configuration_error("INTRO_DOUBLE_EVENTS", script);
   }
@@ -178,27 +164,15 @@ SDL_Event parse_event(const std::string& text, const std::string& script) {
 // "after_flip=120:keydown=27,keyup=27;after_flip=200:quit"
 std::vector<ScriptedEvent> parse_event_script(const std::string& script) {
   std::vector<ScriptedEvent> events;
-  std::string::size_type start = 0;
-  while (start < script.size()) {
-    auto end = script.find(';', start);
-    if (end == std::string::npos) end = script.size();
-    const std::string group = script.substr(start, end - start);
-    const std::string prefix = "after_flip=";
+  const std::string prefix = "after_flip=";
+  for (const std::string& group : script.empty() ? std::vector<std::string>{} : double_support::split(script, ';')) {
     const auto colon = group.find(':');
     if (group.compare(0, prefix.size(), prefix) != 0 || colon == std::string::npos)
       double_support::configuration_error("INTRO_DOUBLE_EVENTS", script);
-    const std::vector<long> after =
-        double_support::number_list(group.substr(prefix.size(), colon - prefix.size()), "INTRO_DOUBLE_EVENTS");
-    if (after.size() != 1) double_support::configuration_error("INTRO_DOUBLE_EVENTS", script);
-    std::string::size_type item = colon + 1;
-    while (item <= group.size()) {
-      auto comma = group.find(',', item);
-      if (comma == std::string::npos) comma = group.size();
-      const std::string text = group.substr(item, comma - item);
-      events.push_back({after[0], text, parse_event(text, script)});
-      item = comma + 1;
-    }
-    start = end + 1;
+    const std::string count = group.substr(prefix.size(), colon - prefix.size());
+    const long after = double_support::whole_number(count, "INTRO_DOUBLE_EVENTS");
+    for (const std::string& text : double_support::split(group.substr(colon + 1), ','))
+      events.push_back({after, text, parse_event(text, script)});
   }
   return events;
 }
@@ -208,10 +182,8 @@ void configure() {
   double_support::configure_from_environment();
   event_script = parse_event_script(environment("INTRO_DOUBLE_EVENTS"));
   flips_to_save = double_support::number_list(environment("INTRO_DOUBLE_SAVE_FLIPS"), "INTRO_DOUBLE_SAVE_FLIPS");
-  updates_to_save =
-      double_support::number_list(environment("INTRO_DOUBLE_SAVE_UPDATES"), "INTRO_DOUBLE_SAVE_UPDATES");
   save_directory = environment("INTRO_DOUBLE_SAVE_DIR");
-  if (save_directory.empty() && !(flips_to_save.empty() && updates_to_save.empty()))
+  if (save_directory.empty() && !flips_to_save.empty())
     double_support::configuration_error("INTRO_DOUBLE_SAVE_DIR", save_directory);
   real_delay = environment("INTRO_DOUBLE_REAL_DELAY") == "1";
 }
@@ -283,7 +255,8 @@ void SDL_FreeSurface(SDL_Surface* surface) {
 int SDL_Flip(SDL_Surface* screen) {
   record("SDL_Flip%s", unless_display(screen).c_str());
   ++flips;
-  if (screen != nullptr && listed(flips_to_save, flips)) save_surface(screen, "flip", flips);
+  if (screen != nullptr && std::find(flips_to_save.begin(), flips_to_save.end(), flips) != flips_to_save.end())
+    save_flip(screen, flips);
   return 0;
 }
 
@@ -305,8 +278,6 @@ int SDL_FillRect(SDL_Surface* dst, SDL_Rect* rect, Uint32 color) {
 
 void SDL_UpdateRect(SDL_Surface* screen, Sint32 x, Sint32 y, Uint32 w, Uint32 h) {
   record("SDL_UpdateRect %d %d %u %u%s", x, y, w, h, unless_display(screen).c_str());
-  ++updates;
-  if (screen != nullptr && listed(updates_to_save, updates)) save_surface(screen, "update", updates);
 }
 
 void SDL_Delay(Uint32 milliseconds) {
@@ -315,14 +286,8 @@ void SDL_Delay(Uint32 milliseconds) {
 }
 
 // Hands out the scripted events whose flip count has been reached, in order.
-// With a null record it only tells whether one is pending, as SDL does.
 int SDL_PollEvent(SDL_Event* event) {
-  const bool pending = next_event < event_script.size() && flips >= event_script[next_event].after_flip;
-  if (event == nullptr) {
-    record("SDL_PollEvent peek %d", pending ? 1 : 0);
-    return pending ? 1 : 0;
-  }
-  if (!pending) {
+  if (next_event >= event_script.size() || flips < event_script[next_event].after_flip) {
     record("SDL_PollEvent none");
     return 0;
   }

@@ -1,11 +1,10 @@
 // Bad asset files end to end: each of the four images missing, truncated, of
-// the wrong depth or with an absurd 65535 × 65535 header; and the module
+// the wrong depth or with an absurd 65535 × 65535 header, a texture or logo
+// of a size the scene cannot use; and the module
 // missing, cut short or replaced by garbage, given to the real libmikmod.
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -14,33 +13,8 @@
 
 namespace {
 
-using Lines = std::vector<std::string>;
-
-const char* const image_assets[] = {"data/data01.dt", "data/data02.dt", "data/data03.dt", "data/data04.dt"};
-
-std::string header(int width, int height, int depth) {
-  std::string bytes;
-  for (int field : {width, height, depth}) {
-    bytes += char(field & 0xff);
-    bytes += char((field >> 8) & 0xff);
-  }
-  return bytes;
-}
-
-std::string read_file(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-Lines lines_of(const std::string& text) {
-  Lines lines;
-  for (size_t start = 0, end; start < text.size(); start = end + 1) {
-    end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    lines.push_back(text.substr(start, end - start));
-  }
-  return lines;
-}
+using e2e::image_header;
+using e2e::read_file;
 
 int u16_at(const std::string& bytes, size_t offset) {
   return int(uint8_t(bytes[offset])) | int(uint8_t(bytes[offset + 1])) << 8;
@@ -48,47 +22,68 @@ int u16_at(const std::string& bytes, size_t offset) {
 
 struct BadImage {
   const char* what;
-  // The bad file made from the valid stand-in.
+  // The bad file made from the valid stand-in; none for "missing".
   std::string (*bytes)(const std::string& valid);
 };
 
 const BadImage bad_images[] = {
-    {"missing", [](const std::string&) { return std::string(); }},
+    {"missing", nullptr},
     {"truncated", [](const std::string& valid) { return valid.substr(0, 6 + (valid.size() - 6) / 2); }},
     {"header only", [](const std::string& valid) { return valid.substr(0, 6); }},
     {"cut inside the header", [](const std::string& valid) { return valid.substr(0, 3); }},
-    {"24 bits deep", [](const std::string& valid) { return header(u16_at(valid, 0), u16_at(valid, 2), 24) + valid.substr(6); }},
-    {"65535 x 65535", [](const std::string&) { return header(65535, 65535, 32) + std::string(4096, '\x7f'); }},
+    {"24 bits deep",
+     [](const std::string& valid) { return image_header(u16_at(valid, 0), u16_at(valid, 2), 24) + valid.substr(6); }},
+    {"65535 x 65535", [](const std::string&) { return image_header(65535, 65535) + std::string(4096, '\x7f'); }},
 };
 
-TEST(BadFiles, AnUnusableImageIsNamedAndTheRunStillEndsInOrder) {
-  for (const char* asset : image_assets) {
-    for (const BadImage& bad : bad_images) {
-      SCOPED_TRACE(std::string(asset) + " " + bad.what);
-      e2e::Sandbox sandbox;
-      sandbox.write_stand_in_assets();
-      const std::string replacement = bad.bytes(read_file(sandbox.directory() + "/" + asset));
-      sandbox.remove_file(asset);
-      if (std::string(bad.what) != "missing") sandbox.write_file(asset, replacement);
-      e2e::RunOptions options;
-      options.environment = {{"INTRO_DOUBLE_EVENTS", "after_flip=0:keydown=27"}};
-      const e2e::RunResult result = sandbox.run(options);
+struct Case {
+  std::string asset;
+  const BadImage* bad;       // or a readable image of the wrong size:
+  int width, height;
+  std::string reason;
+};
 
-      EXPECT_EQ(result.signal, 0);
-      EXPECT_EQ(result.exit_status, 1);
-      EXPECT_EQ(result.out, "");
-      // One line from each user of the file: the small font is loaded by
-      // the scene and again by the credits page.
-      const Lines messages = lines_of(result.err);
-      EXPECT_FALSE(messages.empty());
-      for (const std::string& message : messages)
-        EXPECT_EQ(message.rfind("Cannot load " + std::string(asset) + ": ", 0), 0u) << message;
-      EXPECT_TRUE(result.calls_starting_with("Player_Start").empty()) << "the scene is skipped";
-      ASSERT_GE(result.log.size(), 4u);
-      EXPECT_EQ(Lines(result.log.end() - 4, result.log.end()),
-                (Lines{"SDL_FreeSurface display", "SDL_Quit", "recording_mikmod unloaded", "recording_sdl unloaded"}));
-      for (const std::string& line : result.log) EXPECT_EQ(line.find("leaked"), std::string::npos) << line;
-    }
+std::vector<Case> cases() {
+  std::vector<Case> all;
+  for (const char* asset : {"data/data01.dt", "data/data02.dt", "data/data03.dt", "data/data04.dt"})
+    for (const BadImage& bad : bad_images) all.push_back({asset, &bad, 0, 0, "not a readable 32-bit image"});
+  all.push_back({"data/data04.dt", nullptr, 255, 256, "the texture must be 256 x 256 pixels"});
+  all.push_back({"data/data03.dt", nullptr, 600, 100, "the logo must be at most 562 x 469 pixels"});
+  return all;
+}
+
+// Each is named by every user of the file (the small font is loaded by the
+// scene and again by the credits page); the scene is skipped, so nothing of
+// it is presented and the music never loads, but the closing still runs and
+// the run ends in order with status 1.
+TEST(BadFiles, AnUnusableImageIsNamedAndSkipsTheScene) {
+  for (const Case& c : cases()) {
+    SCOPED_TRACE(c.asset + " " + (c.bad != nullptr ? c.bad->what : "of the wrong size"));
+    e2e::Sandbox sandbox;
+    sandbox.write_stand_in_assets();
+    const std::string valid = read_file(sandbox.directory() + "/" + c.asset);
+    sandbox.remove_file(c.asset);
+    if (c.bad == nullptr)
+      sandbox.write_image(c.asset, c.width, c.height, std::vector<uint32_t>(size_t(c.width) * size_t(c.height)));
+    else if (c.bad->bytes != nullptr)
+      sandbox.write_file(c.asset, c.bad->bytes(valid));
+    e2e::RunOptions options;
+    options.environment = {{"INTRO_DOUBLE_EVENTS", "after_flip=0:keydown=27"}};
+    const e2e::RunResult result = sandbox.run(options);
+
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(result.out, "");
+    const e2e::Lines messages = e2e::lines_of(result.err);
+    EXPECT_FALSE(messages.empty());
+    for (const std::string& message : messages) EXPECT_TRUE(e2e::starts_with(message, "Cannot load " + c.asset + ": "));
+    EXPECT_NE(result.err.find(c.asset + ": " + c.reason), std::string::npos) << result.err;
+    EXPECT_EQ(e2e::count_of(result.log, "Player_Load"), 0);
+    EXPECT_EQ(e2e::count_of(result.log, "SDL_UpdateRect"), 0);
+    EXPECT_EQ(e2e::count_of(result.log, "SDL_PollEvent"), 0);
+    EXPECT_EQ(e2e::tail(result.calls_starting_with("MikMod_"), 1), e2e::Lines{"MikMod_Exit"});
+    const e2e::Lines closing = e2e::closing_pacing(c.asset == "data/data02.dt" ? 0 : e2e::credit_bytes);
+    EXPECT_EQ(e2e::tail(e2e::pacing(result.log), closing.size()), closing);
+    e2e::expect_orderly_end(result);
   }
 }
 
@@ -108,7 +103,7 @@ TEST(BadFiles, AnyModuleFileLeavesTheRealMusicLibraryStandingAndExitsWithZero) {
       {"a third", module.substr(0, module.size() / 3)},
       {"all but the last byte", module.substr(0, module.size() - 1)},
       {"garbage", garbage},
-      {"an image header of 65535 x 65535", header(65535, 65535, 32) + garbage},
+      {"an image header of 65535 x 65535", image_header(65535, 65535) + garbage},
   };
   e2e::Sandbox sandbox(e2e::Library::system_sdl, e2e::Library::system_mikmod);
   sandbox.write_stand_in_assets();

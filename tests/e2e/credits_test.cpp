@@ -12,8 +12,6 @@
 
 namespace {
 
-using Lines = std::vector<std::string>;
-
 // Glyph slots of the font sheets, in cell order (89 characters in 92 bytes).
 const std::string character_order =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz.,!?*-\"&/':~@+<>()[]1234567890{}%=$\u20ac\u00a9";
@@ -67,7 +65,7 @@ TEST(CreditsRun, EveryGlyphLandsAtItsPenPositionOnePresentPerByte) {
   sandbox.remove_file("data/data05.dt");
   sandbox.write_image("data/data02.dt", 256, 96, indexed_font_sheet());
   e2e::RunOptions options;
-  constexpr long last_credits_flip = 20 + 113;  // after the first fade
+  constexpr long last_credits_flip = 20 + e2e::credit_bytes;  // after the first fade
   options.save_flips = {last_credits_flip};
   const e2e::RunResult result = sandbox.run(options);
   EXPECT_EQ(result.exit_status, 0);
@@ -82,7 +80,7 @@ TEST(CreditsRun, EveryGlyphLandsAtItsPenPositionOnePresentPerByte) {
                     << expected[i];
   EXPECT_EQ(wrong, 0);
   // Spaces and newlines cost a present and a wait too.
-  EXPECT_EQ(result.calls_starting_with("SDL_Delay 10").size(), 113u);
+  EXPECT_EQ(result.calls_starting_with("SDL_Delay 10").size(), size_t(e2e::credit_bytes));
 }
 
 // Without its font the page is reported (after the scene, which needs the
@@ -97,15 +95,7 @@ TEST(CreditsRun, WithoutTheSmallFontOnlyTheHoldRemains) {
   const size_t first = result.err.find(report);
   ASSERT_NE(first, std::string::npos) << result.err;
   EXPECT_NE(result.err.find(report, first + 1), std::string::npos) << result.err;
-  Lines expected;
-  for (int fade = 0; fade < 2; ++fade) {
-    for (int step = 0; step < 20; ++step) expected.insert(expected.end(), {"SDL_Delay 1", "SDL_Flip"});
-    if (fade == 0) expected.push_back("SDL_Delay 1500");
-  }
-  Lines pacing;
-  for (const std::string& line : result.log)
-    if (line.rfind("SDL_Flip", 0) == 0 || line.rfind("SDL_Delay", 0) == 0) pacing.push_back(line);
-  EXPECT_EQ(pacing, expected);
+  EXPECT_EQ(e2e::pacing(result.log), e2e::closing_pacing(0));
 }
 
 }  // namespace

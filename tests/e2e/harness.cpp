@@ -6,11 +6,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -32,53 +35,29 @@ const char* library_file(Library library) {
   return "";
 }
 
-std::string read_whole_file(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  return bytes.str();
-}
-
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream stream(text);
-  for (std::string line; std::getline(stream, line);) lines.push_back(line);
-  return lines;
-}
-
 std::string join(const std::vector<long>& numbers) {
   std::string text;
   for (long number : numbers) text += (text.empty() ? "" : ",") + std::to_string(number);
   return text;
 }
 
-void set_variable(std::vector<std::string>& environment, const std::string& name, const std::string& value) {
-  for (std::string& entry : environment) {
-    if (entry.compare(0, name.size() + 1, name + "=") == 0) {
-      entry = name + "=" + value;
-      return;
-    }
-  }
-  environment.push_back(name + "=" + value);
-}
-
 // The test's own environment without PWD and the doubles' switches, then
 // what this run needs.
 std::vector<std::string> run_environment(const Sandbox& sandbox, const RunOptions& options) {
-  std::vector<std::string> environment;
+  std::map<std::string, std::string> variables;
   for (char** entry = environ; *entry != nullptr; ++entry) {
     const std::string text = *entry;
-    if (text.compare(0, 4, "PWD=") == 0 || text.compare(0, 13, "INTRO_DOUBLE_") == 0) continue;
-    environment.push_back(text);
+    if (starts_with(text, "PWD=") || starts_with(text, "INTRO_DOUBLE_")) continue;
+    variables[text.substr(0, text.find('='))] = text.substr(text.find('=') + 1);
   }
-  set_variable(environment, "SDL_VIDEODRIVER", "dummy");
-  set_variable(environment, "INTRO_DOUBLE_LOG", sandbox.root() + "/calls.log");
-  set_variable(environment, "INTRO_DOUBLE_SAVE_DIR", sandbox.root() + "/frames");
-  if (!options.save_flips.empty()) set_variable(environment, "INTRO_DOUBLE_SAVE_FLIPS", join(options.save_flips));
-  if (!options.save_updates.empty())
-    set_variable(environment, "INTRO_DOUBLE_SAVE_UPDATES", join(options.save_updates));
-  if (!options.unset_pwd) set_variable(environment, "PWD", options.pwd.value_or(sandbox.directory()));
-  for (const auto& [name, value] : options.environment) set_variable(environment, name, value);
+  variables["SDL_VIDEODRIVER"] = "dummy";
+  variables["INTRO_DOUBLE_LOG"] = sandbox.root() + "/calls.log";
+  variables["INTRO_DOUBLE_SAVE_DIR"] = sandbox.root() + "/frames";
+  if (!options.save_flips.empty()) variables["INTRO_DOUBLE_SAVE_FLIPS"] = join(options.save_flips);
+  if (!options.unset_pwd) variables["PWD"] = options.pwd.value_or(sandbox.directory());
+  for (const auto& [name, value] : options.environment) variables[name] = value;
+  std::vector<std::string> environment;
+  for (const auto& [name, value] : variables) environment.push_back(name + "=" + value);
   return environment;
 }
 
@@ -89,12 +68,12 @@ std::vector<char*> c_strings(std::vector<std::string>& strings) {
   return pointers;
 }
 
-// Counts, across calls, the log lines that start with each of a few
-// prefixes, reading only what was appended since the last look.
+// Counts, across calls, the log lines that start with each point's prefix,
+// reading only what was appended since the last look.
 class LogWatcher {
  public:
-  LogWatcher(std::string path, std::vector<std::string> prefixes)
-      : path_(std::move(path)), prefixes_(std::move(prefixes)), counts_(prefixes_.size(), 0) {}
+  LogWatcher(std::string path, const std::vector<InterruptPoint>& points)
+      : path_(std::move(path)), points_(points), counts_(points.size(), 0) {}
 
   void catch_up() {
     std::ifstream file(path_, std::ios::binary);
@@ -104,34 +83,49 @@ class LogWatcher {
       if (file.eof()) break;  // a line still being written; read it again next time
       offset_ += std::streamoff(line.size() + 1);
       ++lines_;
-      for (size_t i = 0; i < prefixes_.size(); ++i)
-        if (line.compare(0, prefixes_[i].size(), prefixes_[i]) == 0) ++counts_[i];
+      for (size_t i = 0; i < points_.size(); ++i)
+        if (starts_with(line, points_[i].on)) ++counts_[i];
     }
   }
 
-  int count(size_t prefix) const { return counts_[prefix]; }
+  bool reached(size_t point) const { return counts_[point] >= points_[point].count; }
   size_t lines() const { return lines_; }
 
  private:
   std::string path_;
-  std::vector<std::string> prefixes_;
+  const std::vector<InterruptPoint>& points_;
   std::vector<int> counts_;
   std::streamoff offset_ = 0;
   size_t lines_ = 0;
 };
 
-// The log points of a run, RunOptions::interrupt_on first.
-std::vector<InterruptPoint> interrupt_points(const RunOptions& options) {
-  std::vector<InterruptPoint> points;
-  if (!options.interrupt_on.empty()) points.push_back({options.interrupt_on, options.interrupt_count});
-  points.insert(points.end(), options.interrupt_points.begin(), options.interrupt_points.end());
-  return points;
+// A frame file written by the media double (binary PAM, RGB_ALPHA).
+Frame read_frame(const std::string& path) {
+  const std::string bytes = read_file(path);
+  const std::string end_of_header = "TUPLTYPE RGB_ALPHA\nENDHDR\n";
+  const size_t header_end = bytes.find(end_of_header), data = header_end + end_of_header.size();
+  Frame frame;
+  if (std::sscanf(bytes.c_str(), "P7\nWIDTH %d\nHEIGHT %d\n", &frame.width, &frame.height) != 2 ||
+      header_end == std::string::npos || bytes.size() != data + 4 * size_t(frame.width) * size_t(frame.height)) {
+    ADD_FAILURE() << "no frame file, or a malformed one, at " << path;
+    return Frame{};
+  }
+  frame.pixels.resize(size_t(frame.width) * size_t(frame.height));
+  for (size_t i = 0; i < frame.pixels.size(); ++i) {
+    const auto byte = [&](size_t k) { return uint32_t(uint8_t(bytes[data + 4 * i + k])); };
+    // The file holds red, green, blue, alpha; memory holds blue first.
+    frame.pixels[i] = byte(2) | byte(1) << 8 | byte(0) << 16 | byte(3) << 24;
+  }
+  return frame;
 }
 
-std::vector<std::string> prefixes_of(const std::vector<InterruptPoint>& points) {
-  std::vector<std::string> prefixes;
-  for (const InterruptPoint& point : points) prefixes.push_back(point.on);
-  return prefixes;
+// A font sheet whose every cell holds an opaque white bar over its left half.
+std::vector<uint32_t> font_sheet(int width, int height, int cell) {
+  std::vector<uint32_t> pixels(size_t(width) * size_t(height));
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      if (x % cell < cell / 2) pixels[size_t(y) * size_t(width) + size_t(x)] = 0xffffffff;
+  return pixels;
 }
 
 [[noreturn]] void exec_intro(const Sandbox& sandbox, std::vector<std::string>& arguments,
@@ -150,41 +144,11 @@ std::vector<std::string> prefixes_of(const std::vector<InterruptPoint>& points) 
 
 }  // namespace
 
-std::vector<std::string> RunResult::calls_starting_with(const std::string& prefix) const {
-  std::vector<std::string> calls;
+Lines RunResult::calls_starting_with(const std::string& prefix) const {
+  Lines calls;
   for (const std::string& line : log)
-    if (line.compare(0, prefix.size(), prefix) == 0) calls.push_back(line);
+    if (starts_with(line, prefix)) calls.push_back(line);
   return calls;
-}
-
-Frame read_frame(const std::string& path) {
-  const std::string bytes = read_whole_file(path);
-  const std::string end_of_header = "ENDHDR\n";
-  const auto header_end = bytes.find(end_of_header);
-  Frame frame;
-  if (bytes.compare(0, 3, "P7\n") != 0 || header_end == std::string::npos) {
-    ADD_FAILURE() << "no frame file at " << path;
-    return frame;
-  }
-  std::istringstream header(bytes.substr(3, header_end - 3));
-  for (std::string key; header >> key;) {
-    if (key == "WIDTH") header >> frame.width;
-    else if (key == "HEIGHT") header >> frame.height;
-    else header.ignore(1 << 20, '\n');
-  }
-  const size_t count = size_t(frame.width) * size_t(frame.height);
-  const size_t data = header_end + end_of_header.size();
-  if (bytes.size() != data + 4 * count) {
-    ADD_FAILURE() << "malformed frame file " << path;
-    return Frame{};
-  }
-  frame.pixels.resize(count);
-  for (size_t i = 0; i < count; ++i) {
-    const auto byte = [&](size_t k) { return uint32_t(uint8_t(bytes[data + 4 * i + k])); };
-    // The file holds red, green, blue, alpha; memory holds blue first.
-    frame.pixels[i] = byte(2) | byte(1) << 8 | byte(0) << 16 | byte(3) << 24;
-  }
-  return frame;
 }
 
 Sandbox::Sandbox(Library media, Library music) {
@@ -220,28 +184,11 @@ void Sandbox::remove_file(const std::string& relative) const { fs::remove(fs::pa
 
 void Sandbox::write_image(const std::string& relative, int width, int height,
                           const std::vector<uint32_t>& pixels) const {
-  std::string bytes;
-  for (int field : {width, height, 32}) {
-    bytes += char(field & 0xff);
-    bytes += char((field >> 8) & 0xff);
-  }
+  std::string bytes = image_header(width, height);
   for (uint32_t pixel : pixels)
     for (int shift = 0; shift < 32; shift += 8) bytes += char((pixel >> shift) & 0xff);
   write_file(relative, bytes);
 }
-
-namespace {
-
-// A font sheet whose every cell holds an opaque white bar over its left half.
-std::vector<uint32_t> font_sheet(int width, int height, int cell) {
-  std::vector<uint32_t> pixels(size_t(width) * size_t(height));
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x)
-      if (x % cell < cell / 2) pixels[size_t(y) * size_t(width) + size_t(x)] = 0xffffffff;
-  return pixels;
-}
-
-}  // namespace
 
 void Sandbox::write_stand_in_assets() const {
   write_image("data/data01.dt", 512, 192, font_sheet(512, 192, 32));
@@ -278,9 +225,9 @@ RunResult Sandbox::run(const RunOptions& options) const {
   if (child < 0) throw std::runtime_error("cannot fork");
   if (child == 0) exec_intro(*this, arguments, environment);
 
-  const std::vector<InterruptPoint> points = interrupt_points(options);
+  const std::vector<InterruptPoint>& points = options.interrupt_points;
   std::vector<bool> sent(points.size(), false);
-  LogWatcher watcher(log_path, prefixes_of(points));
+  LogWatcher watcher(log_path, points);
   const auto start = std::chrono::steady_clock::now();
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeout_seconds);
   const auto interval = std::chrono::milliseconds(options.interrupt_every_ms);
@@ -300,20 +247,19 @@ RunResult Sandbox::run(const RunOptions& options) const {
     }
     if (!points.empty()) watcher.catch_up();
     for (size_t i = 0; i < points.size(); ++i) {
-      if (sent[i] || watcher.count(i) < points[i].count) continue;
+      if (sent[i] || !watcher.reached(i)) continue;
       kill(child, SIGINT);
       sent[i] = true;
       result.log_lines_at_interrupts.push_back(watcher.lines());
     }
-    result.interrupted = !options.interrupt_on.empty() && sent[0];
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   if (WIFEXITED(status) && !result.timed_out) result.exit_status = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
-  result.out = read_whole_file(root_ + "/stdout");
-  result.err = read_whole_file(root_ + "/stderr");
-  result.log = lines_of(read_whole_file(log_path));
+  result.out = read_file(root_ + "/stdout");
+  result.err = read_file(root_ + "/stderr");
+  result.log = lines_of(read_file(log_path));
   return result;
 }
 
@@ -321,8 +267,81 @@ Frame Sandbox::flip_frame(long number) const {
   return read_frame(root_ + "/frames/flip-" + std::to_string(number) + ".pam");
 }
 
-Frame Sandbox::update_frame(long number) const {
-  return read_frame(root_ + "/frames/update-" + std::to_string(number) + ".pam");
+bool starts_with(const std::string& line, const std::string& prefix) {
+  return line.compare(0, prefix.size(), prefix) == 0;
+}
+
+std::string image_header(int width, int height, int depth) {
+  std::string bytes;
+  for (int field : {width, height, depth}) {
+    bytes += char(field & 0xff);
+    bytes += char((field >> 8) & 0xff);
+  }
+  return bytes;
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  return bytes.str();
+}
+
+Lines lines_of(const std::string& text) {
+  Lines lines;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  return lines;
+}
+
+Lines tail(const Lines& lines, size_t count) {
+  return Lines(lines.end() - long(std::min(count, lines.size())), lines.end());
+}
+
+long count_of(const Lines& lines, const std::string& prefix) {
+  return std::count_if(lines.begin(), lines.end(), [&](const std::string& line) { return starts_with(line, prefix); });
+}
+
+void repeat(Lines& lines, int times, const Lines& step) {
+  for (int i = 0; i < times; ++i) append(lines, step);
+}
+
+void append(Lines& lines, const Lines& more) { lines.insert(lines.end(), more.begin(), more.end()); }
+
+Lines pacing(const Lines& log) {
+  Lines kept;
+  for (const std::string& line : log)
+    for (const char* prefix : {"SDL_UpdateRect", "SDL_Flip", "SDL_Delay", "SDL_FillRect display", "SDL_PollEvent"})
+      if (starts_with(line, prefix)) kept.push_back(line);
+  return kept;
+}
+
+Lines intro_pacing(int width, int height) {
+  const std::string logo_rectangle = std::to_string(320 - width / 2) + " " + std::to_string(240 - height / 2) + " " +
+                                     std::to_string(width) + " " + std::to_string(height);
+  Lines lines{"SDL_FillRect display null 0x0"};
+  repeat(lines, 51, {"SDL_UpdateRect " + logo_rectangle, "SDL_Delay 5"});
+  repeat(lines, 23, {"SDL_FillRect display null 0x0", "SDL_Flip", "SDL_Delay 5"});
+  lines.push_back("SDL_Delay 500");
+  repeat(lines, 160, {"SDL_Flip", "SDL_Delay 5"});
+  lines.push_back("SDL_Flip");
+  return lines;
+}
+
+Lines closing_pacing(int typed_bytes) {
+  Lines lines;
+  repeat(lines, 20, {"SDL_Delay 1", "SDL_Flip"});
+  repeat(lines, typed_bytes, {"SDL_Flip", "SDL_Delay 10"});
+  lines.push_back("SDL_Delay 1500");
+  repeat(lines, 20, {"SDL_Delay 1", "SDL_Flip"});
+  return lines;
+}
+
+void expect_orderly_end(const RunResult& result) {
+  EXPECT_EQ(result.signal, 0);
+  EXPECT_EQ(tail(result.log, 4),
+            (Lines{"SDL_FreeSurface display", "SDL_Quit", "recording_mikmod unloaded", "recording_sdl unloaded"}));
+  for (const std::string& line : result.log) EXPECT_EQ(line.find("leaked"), std::string::npos) << line;
 }
 
 }  // namespace e2e

@@ -15,9 +15,9 @@
 //   EXPECT_EQ(frame.at(320, 400), 0x00ffffffu);
 //
 // The log lines and the doubles' switches (INTRO_DOUBLE_EVENTS, _FAIL, _HOLD,
-// _REAL_DELAY, _MODULE_UPDATES) are described at the top of
+// _REAL_DELAY) are described at the top of
 // tests/doubles/recording_sdl.cpp and tests/doubles/recording_mikmod.cpp. The
-// harness itself sets INTRO_DOUBLE_LOG, INTRO_DOUBLE_SAVE_DIR/_FLIPS/_UPDATES,
+// harness itself sets INTRO_DOUBLE_LOG, INTRO_DOUBLE_SAVE_DIR/_FLIPS,
 // PWD and SDL_VIDEODRIVER=dummy; everything else comes from the test's own
 // environment minus any INTRO_DOUBLE_* variable.
 #pragma once
@@ -29,6 +29,8 @@
 #include <vector>
 
 namespace e2e {
+
+using Lines = std::vector<std::string>;
 
 // What a library file in data/ is: a symbolic link to one of these.
 enum class Library { media_double, music_double, system_sdl, system_mikmod };
@@ -45,15 +47,11 @@ struct RunOptions {
   std::vector<std::pair<std::string, std::string>> environment;
   std::optional<std::string> pwd;  // PWD for the run; by default the sandbox directory
   bool unset_pwd = false;          // run with no PWD at all
-  // SDL_Flip / SDL_UpdateRect calls (counted from 1) whose surface is saved,
-  // to be read back with Sandbox::flip_frame / update_frame.
+  // SDL_Flip calls (counted from 1) whose surface is saved, to be read back
+  // with Sandbox::flip_frame.
   std::vector<long> save_flips;
-  std::vector<long> save_updates;
-  // Sends SIGINT once the call log has `interrupt_count` lines starting with
-  // `interrupt_on` (e.g. "SDL_ShowCursor", or "SDL_Flip" with a count of 50).
-  std::string interrupt_on;
-  int interrupt_count = 1;
-  // More interrupts of the same kind, each sent once, whatever their order.
+  // Each sends SIGINT once, whatever their order (e.g. {"SDL_ShowCursor"},
+  // or {"SDL_Flip", 50}).
   std::vector<InterruptPoint> interrupt_points;
   // Sends SIGINT every this many milliseconds until the run ends (0: never).
   // Interrupts outside the main scene are ignored, so this ends a run whose
@@ -67,17 +65,16 @@ struct RunResult {
   int exit_status = -1;  // the exit code; -1 when the process did not exit by itself
   int signal = 0;        // the signal that ended the process, 0 if none
   bool timed_out = false;
-  bool interrupted = false;  // whether the SIGINT of RunOptions::interrupt_on was sent
   double seconds = 0;        // wall time from the start of the process to its end
-  // For every SIGINT sent at a log point (interrupt_on or interrupt_points),
-  // in the order sent: how many log lines had been written by then.
+  // For every SIGINT sent at an interrupt point, in the order sent: how many
+  // log lines had been written by then.
   std::vector<size_t> log_lines_at_interrupts;
   std::string out;           // everything written to standard output
   std::string err;           // everything written to standard error
-  std::vector<std::string> log;  // the call log of both doubles, one entry per line, in order
+  Lines log;              // the call log of both doubles, one entry per line, in order
 
   // The log lines that start with `prefix` ("SDL_" for every media call).
-  std::vector<std::string> calls_starting_with(const std::string& prefix) const;
+  Lines calls_starting_with(const std::string& prefix) const;
 };
 
 // A saved frame. Pixels are the 32-bit words as they were in the surface's
@@ -88,10 +85,6 @@ struct Frame {
   std::vector<uint32_t> pixels;
   uint32_t at(int x, int y) const { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
 };
-
-// Reads a frame file written by the media double (binary PAM, RGB_ALPHA).
-// A missing or malformed file fails the test and gives an empty frame.
-Frame read_frame(const std::string& path);
 
 // A fresh temporary directory, removed with everything in it when the
 // sandbox goes. Layout: root()/run is directory(), the run's working
@@ -112,8 +105,8 @@ class Sandbox {
   // Paths are relative to directory(); parents are created as needed.
   void write_file(const std::string& relative, const std::string& bytes) const;
   void remove_file(const std::string& relative) const;
-  // An image file: the 6-byte header (width, height, 32) and the pixels as
-  // 32-bit little-endian words, row by row.
+  // An image file: image_header(width, height) and the pixels as 32-bit
+  // little-endian words, row by row.
   void write_image(const std::string& relative, int width, int height,
                    const std::vector<uint32_t>& pixels) const;
   // Small valid stand-ins for the five assets, for runs that only need the
@@ -132,13 +125,44 @@ class Sandbox {
   // and no saved frames.
   RunResult run(const RunOptions& options = {}) const;
 
-  // Frames saved by the last run (see RunOptions::save_flips).
+  // A frame saved by the last run (see RunOptions::save_flips); a missing or
+  // malformed one fails the test and gives an empty frame.
   Frame flip_frame(long number) const;
-  Frame update_frame(long number) const;
 
  private:
   std::string root_;
   std::string directory_;
 };
+
+// The 6-byte header of an image file: width, height and depth, each a
+// 16-bit little-endian number.
+std::string image_header(int width, int height, int depth = 32);
+
+// ---- What every run's log is checked with.
+
+std::string read_file(const std::string& path);
+bool starts_with(const std::string& line, const std::string& prefix);
+Lines lines_of(const std::string& text);
+Lines tail(const Lines& lines, size_t count);
+long count_of(const Lines& lines, const std::string& prefix);  // lines starting with `prefix`
+void repeat(Lines& lines, int times, const Lines& step);
+void append(Lines& lines, const Lines& more);
+
+constexpr long intro_flips = 23 + 160 + 1;     // logo rise, divider lines, the finished lines
+constexpr long closing_flips = 20 + 113 + 20;  // fade, credits, fade
+constexpr int credit_bytes = 113;
+
+// The calls that pace what is seen: presents, waits, display clears and polls.
+Lines pacing(const Lines& log);
+// The intro of a logo `width` × `height`: the clear, the fade-in of the
+// centred logo, the rise, the pause and the growing divider lines.
+Lines intro_pacing(int width, int height);
+// What follows the scene in every run: fade, the credits typed one byte a
+// frame (none when the page cannot be shown), the hold, fade.
+Lines closing_pacing(int typed_bytes = credit_bytes);
+
+// No signal, the media library shut down, then both libraries unloaded, the
+// music library first, and neither reporting a leak.
+void expect_orderly_end(const RunResult& result);
 
 }  // namespace e2e

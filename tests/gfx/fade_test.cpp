@@ -46,8 +46,6 @@ class Fades : public ::testing::Test {
   void TearDown() override { presented.clear(); }
 };
 
-uint32_t bytes(uint32_t b0, uint32_t b1, uint32_t b2, uint32_t b3) { return b0 | b1 << 8 | b2 << 16 | b3 << 24; }
-
 TEST_F(Fades, FadeInPresentsTheCentredRectangleAtEveryLevelByTheFormulaAndKeepsTargetAlpha) {
   // Pixels with assorted colours and alphas, including the worked examples.
   const std::vector<uint32_t> samples = {bytes(255, 128, 0, 255), bytes(255, 128, 0, 128), bytes(200, 90, 17, 0),
@@ -135,14 +133,6 @@ TEST_F(Fades, FadeToBlackFollowsTheTableRowsForFullBytes) {
   EXPECT_EQ(at(20, 0), bytes(12, 0, 0, 0));
   EXPECT_EQ(at(2, 640 * 480 - 1), bytes(95, 91, 86, 0));
   EXPECT_EQ(pixel_at(display, 0, 0), bytes(12, 0, 0, 0));  // the last frame stays
-}
-
-TEST_F(Fades, FadeToBlackOnABlackDisplayClearsOnlyAlpha) {
-  for (int y = 0; y < display_height; ++y)
-    for (int x = 0; x < display_width; ++x) pixel_at(display, x, y) = bytes(0, 0, 0, 255);
-  fade_to_black();
-  for (int y = 0; y < display_height; ++y)
-    for (int x = 0; x < display_width; ++x) ASSERT_EQ(pixel_at(display, x, y), 0u);
 }
 
 }  // namespace

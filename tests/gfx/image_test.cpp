@@ -1,12 +1,12 @@
 #include "gfx/image.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "support/asset_files.h"
 #include "support/media_double.h"
 
 namespace {
@@ -15,28 +15,15 @@ using Bytes = std::vector<unsigned char>;
 
 class LoadImage : public ::testing::Test {
  protected:
-  void SetUp() override {
-    open_test_display();
-    char pattern[] = "/tmp/image_test_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    directory_ = pattern;
-  }
-  void TearDown() override {
-    for (const auto& path : written_) unlink(path.c_str());
-    rmdir(directory_.c_str());
-  }
-
+  void SetUp() override { open_test_display(); }
   std::string write(const Bytes& bytes) {
-    std::string path = directory_ + "/image" + std::to_string(written_.size()) + ".dt";
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);  // an empty vector's data() may be null
-    std::fclose(file);
-    written_.push_back(path);
+    const std::string path = "data/image" + std::to_string(written_++) + ".dt";
+    std::ofstream file(path, std::ios::binary);
+    file.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     return path;
   }
-
-  std::string directory_;
-  std::vector<std::string> written_;
+  ScratchDirectory scratch_;
+  int written_ = 0;
 };
 
 Bytes header(int width, int height, int depth) {
@@ -80,7 +67,7 @@ TEST_F(LoadImage, RowsAreWidthApart) {
 }
 
 TEST_F(LoadImage, RefusesFilesItCannotUseWhole) {
-  EXPECT_EQ(load_image((directory_ + "/missing.dt").c_str()), nullptr);
+  EXPECT_EQ(load_image("data/missing.dt"), nullptr);
   EXPECT_EQ(load_image(write({}).c_str()), nullptr);                        // no header
   EXPECT_EQ(load_image(write({0x02, 0x00, 0x01}).c_str()), nullptr);        // half a header
   EXPECT_EQ(load_image(write(Bytes(two_by_one.begin(), two_by_one.end() - 1)).c_str()), nullptr);

@@ -16,8 +16,6 @@
 
 namespace {
 
-uint32_t bytes(uint32_t b0, uint32_t b1, uint32_t b2, uint32_t b3) { return b0 | b1 << 8 | b2 << 16 | b3 << 24; }
-
 // Stored red first: bytes 0 and 2 of the file are exchanged at set-up.
 uint32_t stored(uint32_t b0, uint32_t b1, uint32_t b2, uint32_t b3) { return bytes(b2, b1, b0, b3); }
 
@@ -53,18 +51,13 @@ TEST_F(Logo, TablesHoldTheirWorkedValues) {
   EXPECT_NEAR(logo.sin40[64], 39.9994, 1e-4);
   EXPECT_NEAR(logo.sin40[128], -0.4288, 1e-4);
   EXPECT_NEAR(logo.sin40[191], -39.9985, 1e-4);
-  EXPECT_EQ(logo.cos20[0], 20);
-  EXPECT_EQ(logo.cos40[0], 40);
-  EXPECT_EQ(logo.cos60[0], 60);
-  EXPECT_EQ(logo.cos20[255], 19);
-  for (int entry : {64, 191}) {
-    EXPECT_EQ(logo.cos20[entry], 0);
-    EXPECT_EQ(logo.cos60[entry], 0);
-  }
-  for (int entry : {127, 128}) {
-    EXPECT_EQ(logo.cos20[entry], -19);
-    EXPECT_EQ(logo.cos40[entry], -39);
-    EXPECT_EQ(logo.cos60[entry], -59);
+  for (int k = 1; k <= 3; ++k) {
+    const int8_t* table = k == 1 ? logo.cos20 : k == 2 ? logo.cos40 : logo.cos60;
+    EXPECT_EQ(table[0], 20 * k);
+    EXPECT_EQ(table[64], 0);
+    EXPECT_EQ(table[191], 0);
+    EXPECT_EQ(table[127], 1 - 20 * k);
+    EXPECT_EQ(table[128], 1 - 20 * k);
   }
   for (int i = 0; i < 256; ++i) {
     ASSERT_EQ(logo.sin40[i], std::sin(i / 255.0 * 360.0 * 3.14 / 180.0) * 40.0);
