@@ -15,7 +15,7 @@ label_font=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
 
 fail() { echo "preview: $*" >&2; exit 1; }
 for tool in convert identify montage sox; do
-  command -v "$tool" >/dev/null || fail "$tool is missing: install the Debian packages imagemagick and sox"
+  command -v "$tool" >/dev/null || fail "$tool is missing: install the Debian packages imagemagick and sox (scripts/setup.sh --with-test-tools does, as root)"
 done
 [ -r "$label_font" ] || fail "$label_font is missing: install the Debian package fonts-dejavu-core"
 [ -x "$build/tools/render_module" ] || fail "$build/tools/render_module is missing: build the project first"

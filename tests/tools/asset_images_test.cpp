@@ -38,8 +38,6 @@ struct Image {
   }
 };
 
-// Widths as the atlas cuts them: max_x - min_x of the visible columns, or a
-// quarter cell for an empty cell.
 // Glyph widths as the intro's own atlas cuts them.
 std::vector<int> glyph_widths(const Image& sheet, int cell) {
   GlyphAtlas* atlas = glyph_atlas_build(sheet.surface, int16_t(cell));
