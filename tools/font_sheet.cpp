@@ -3,13 +3,20 @@
 //
 //   font_sheet big   FONT.ttf OUT.dt   32-pixel cells, 512 × 192: the scroller's
 //                                      gold-to-crimson letters with a dark rim
-//   font_sheet small FONT.ttf OUT.dt   16-pixel cells, 256 × 96: light letters
-//                                      with a shadow for the panel and credits
+//   font_sheet small FONT.ttf OUT.dt   16-pixel cells, 256 × 96: monospaced
+//                                      light letters with a shadow for the
+//                                      panel and credits
 //
 // The glyph atlas trims each cell to its inked columns but leaves out the
 // rightmost one, so every glyph gets one extra column of alpha 1, invisible
-// on screen, just right of its ink. The continuation bytes of the two
+// on screen, to the right of its ink. The continuation bytes of the two
 // multi-byte characters get only that column, which makes them zero wide.
+//
+// The small font is set two ways: the credits advance a fixed 8 pixels, the
+// panel by each glyph's width plus 1. So that both give the same even rhythm,
+// each of its glyphs keeps a whole 8-pixel box through the trim: faint
+// columns at both ends of the box, the ink centred between them, and every
+// glyph 7 pixels wide.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -40,6 +47,7 @@ struct SheetStyle {
   double pixel_size;     // em size
   int baseline;          // row of the baseline inside the cell
   int max_ink;           // widest inked extent, rim or shadow included
+  int box;               // 0: as wide as the ink; else the monospaced box
   bool hinted;
   // Paints one glyph mask (placed in a scratch canvas) with the look.
   void (*paint)(Canvas& canvas, const Mask& glyph, int baseline, double pixel_size);
@@ -91,8 +99,10 @@ void paint_small(Canvas& canvas, const Mask& glyph, int baseline, double pixel_s
   paint_under(canvas, glyph, 1, 1, Rgba{8, 8, 24, 0.9});
 }
 
-const SheetStyle big_style{32, 16, 6, 24.0, 23, 30, false, paint_big};
-const SheetStyle small_style{16, 16, 6, 12.0, 12, 8, true, paint_small};
+const SheetStyle big_style{32, 16, 6, 24.0, 23, 30, 0, false, paint_big};
+// The box's last column is the one the atlas drops, so ink gets one less.
+constexpr int small_box = 8;
+const SheetStyle small_style{16, 16, 6, 13.0, 12, small_box - 1, small_box, true, paint_small};
 
 // Scratch canvases are wider and taller than a cell so that nothing is cut
 // before the glyph has been measured.
@@ -116,7 +126,8 @@ InkBox ink_box(const std::vector<uint8_t>& bytes, int width, int height) {
 }
 
 // Draws one character in the style; the bytes are blue first, as the display
-// wants them. Narrows the glyph until its ink fits `max_ink` columns.
+// wants them. Narrows the glyph until its ink fits `max_ink` columns (in the
+// monospaced font most capitals and figures, and "m" or "w").
 std::vector<uint8_t> draw_glyph(const OutlineFont& font, const SheetStyle& style, char32_t character,
                                 int scratch_width, int scratch_height, InkBox& box) {
   double x_scale = 1.0;
@@ -146,25 +157,39 @@ bool build_sheet(const OutlineFont& font, const SheetStyle& style, const std::st
   for (int slot = 0; slot < slot_count; ++slot) {
     const int cell_x = (slot % style.columns) * style.cell, cell_y = (slot / style.columns) * style.cell;
     auto sheet_pixel = [&](int x, int y) { return &sheet[(size_t(cell_y + y) * sheet_width + cell_x + x) * 4]; };
+    // A faint dark pixel on the baseline row: seen by the trim, not on screen.
+    auto mark = [&](int x) {
+      uint8_t* marker = sheet_pixel(x, style.baseline);
+      if (marker[3] != 0) return;
+      marker[0] = marker[1] = marker[2] = 0;
+      marker[3] = 1;
+    };
     const char32_t character = slot_character(slot);
-    int marker_column = 0;
-    if (character != 0) {
-      InkBox box;
-      const std::vector<uint8_t> bytes = draw_glyph(font, style, character, scratch_width, scratch_height, box);
-      if (box.top < scratch_margin || box.bottom >= scratch_margin + style.cell) {
-        std::fprintf(stderr, "slot %d does not fit its cell vertically\n", slot);
-        return false;
-      }
-      // Ink starts at the cell's left edge; the atlas trims it anyway.
-      for (int y = 0; y < style.cell; ++y)
-        for (int x = box.left; x <= box.right; ++x)
-          std::memcpy(sheet_pixel(x - box.left, y), &bytes[(size_t(y + scratch_margin) * scratch_width + x) * 4], 4);
-      marker_column = box.right - box.left + 1;
+    if (character == 0) {
+      mark(0);
+      continue;
     }
-    // The column the atlas drops: alpha 1 on the baseline row, dark.
-    uint8_t* marker = sheet_pixel(marker_column, style.baseline);
-    marker[0] = marker[1] = marker[2] = 0;
-    marker[3] = 1;
+    InkBox box;
+    const std::vector<uint8_t> bytes = draw_glyph(font, style, character, scratch_width, scratch_height, box);
+    if (box.top < scratch_margin || box.bottom >= scratch_margin + style.cell) {
+      std::fprintf(stderr, "slot %d does not fit its cell vertically\n", slot);
+      return false;
+    }
+    // Proportional ink starts at the cell's left edge (the atlas trims it
+    // anyway); monospaced ink is centred in its columns of the box, half a
+    // pixel to the right when it cannot be exact, nearer the box's middle.
+    const int ink_width = box.right - box.left + 1;
+    const int ink_left = style.box == 0 ? 0 : (style.max_ink - ink_width + 1) / 2;
+    for (int y = 0; y < style.cell; ++y)
+      for (int x = box.left; x <= box.right; ++x)
+        std::memcpy(sheet_pixel(ink_left + x - box.left, y),
+                    &bytes[(size_t(y + scratch_margin) * scratch_width + x) * 4], 4);
+    if (style.box == 0) {
+      mark(ink_width);
+    } else {
+      mark(0);
+      mark(style.box - 1);
+    }
   }
   if (write_dt(out_path, sheet_width, sheet_height, sheet)) return true;
   std::fprintf(stderr, "cannot write %s\n", out_path.c_str());

@@ -2,6 +2,8 @@
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_DRIVER_H
+#include FT_MODULE_H
 
 #include <cmath>
 #include <cstdio>
@@ -18,6 +20,11 @@ OutlineFont::OutlineFont(const std::string& path) : library_(new Library) {
     std::fprintf(stderr, "Cannot open font %s\n", path.c_str());
     std::exit(1);
   }
+  // The classic TrueType interpreter applies a font's horizontal instructions
+  // too; the newer default skips them and leaves small stems blurred over two
+  // columns.
+  FT_UInt classic = TT_INTERPRETER_VERSION_35;
+  FT_Property_Set(library_->library, "truetype", "interpreter-version", &classic);
 }
 
 OutlineFont::~OutlineFont() {
@@ -30,11 +37,13 @@ GlyphImage OutlineFont::render(char32_t code_point, double pixel_size, double x_
                                bool hinted) const {
   FT_Face face = library_->face;
   // 26.6 fixed point for the size, 16.16 for the matrix.
-  FT_Set_Char_Size(face, FT_F26Dot6(std::lround(pixel_size * 64)), 0, 72, 72);
-  FT_Matrix matrix{FT_Fixed(std::lround(x_scale * 65536)), FT_Fixed(std::lround(shear * 65536)), 0, 0x10000};
+  const double size_scale = hinted ? x_scale : 1.0, matrix_scale = hinted ? 1.0 : x_scale;
+  FT_Set_Char_Size(face, FT_F26Dot6(std::lround(pixel_size * size_scale * 64)),
+                   FT_F26Dot6(std::lround(pixel_size * 64)), 72, 72);
+  FT_Matrix matrix{FT_Fixed(std::lround(matrix_scale * 65536)), FT_Fixed(std::lround(shear * 65536)), 0, 0x10000};
   FT_Set_Transform(face, &matrix, nullptr);
 
-  const FT_Int32 flags = hinted ? FT_LOAD_TARGET_LIGHT : FT_LOAD_NO_HINTING;
+  const FT_Int32 flags = hinted ? FT_LOAD_TARGET_NORMAL : FT_LOAD_NO_HINTING;
   GlyphImage image;
   if (FT_Load_Char(face, FT_ULong(code_point), flags) != 0 ||
       FT_Render_Glyph(face->glyph, FT_RENDER_MODE_NORMAL) != 0) {

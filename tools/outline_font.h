@@ -24,7 +24,10 @@ class OutlineFont {
 
   // The glyph of `code_point` at an em size of `pixel_size`, stretched
   // horizontally by `x_scale` and slanted by `shear` (x += shear × height).
-  // `hinted` snaps stems to the pixel grid, which suits small sizes.
+  // `hinted` fits stems and edges to the pixel grid, across as well as down,
+  // with the font's own instructions, which keeps small letters crisp; a
+  // hinted glyph is narrowed through its horizontal size, so that the
+  // instructions fit the narrowed grid, an unhinted one through the matrix.
   GlyphImage render(char32_t code_point, double pixel_size, double x_scale = 1.0, double shear = 0.0,
                     bool hinted = true) const;
 

@@ -22,6 +22,7 @@ LOWER_DIVIDER_ROW = 400
 PANEL = (70, 190, 70 + 512, 190 + 215)  # left, top, right, bottom (exclusive)
 SCROLLER_ROWS = (401, 480)
 CREDITS = (240, 170, 400, 266)
+LAST_CREDITS_GLYPH = (392, 250, 400, 266)  # the "O" that ends the typing
 MIDDLE_ROWS = (172, 400)  # between the divider lines
 
 
@@ -77,6 +78,8 @@ def credits_faults(shot):
     text = shot.count(*CREDITS, white)
     if text < 150:
         faults.append(f"only {text} text pixels in the credits region")
+    if shot.count(*LAST_CREDITS_GLYPH, lambda p: max(p) > 100) < 5:  # lit by any glyph
+        faults.append("the credits are not typed to their end")
     left, top, right, bottom = CREDITS
     outside = [shot.at(x, y) for y in range(0, 480, 2) for x in range(0, 640, 2)
                if not (left <= x < right and top <= y < bottom)]
