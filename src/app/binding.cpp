@@ -7,29 +7,12 @@
 #include <cstring>
 
 namespace lib {
-decltype(&::SDL_SetVideoMode) SDL_SetVideoMode;
-decltype(&::SDL_CreateRGBSurface) SDL_CreateRGBSurface;
-decltype(&::SDL_ShowCursor) SDL_ShowCursor;
-decltype(&::SDL_FreeSurface) SDL_FreeSurface;
-decltype(&::SDL_Flip) SDL_Flip;
-decltype(&::SDL_FillRect) SDL_FillRect;
-decltype(&::SDL_UpdateRect) SDL_UpdateRect;
-decltype(&::SDL_Delay) SDL_Delay;
-decltype(&::SDL_PollEvent) SDL_PollEvent;
-decltype(&::SDL_Quit) SDL_Quit;
-decltype(&::Player_Start) Player_Start;
-decltype(&::Player_Active) Player_Active;
-decltype(&::Player_Stop) Player_Stop;
-decltype(&::Player_Free) Player_Free;
-decltype(&::MikMod_Update) MikMod_Update;
-decltype(&::MikMod_RegisterAllDrivers) MikMod_RegisterAllDrivers;
-decltype(&::MikMod_RegisterAllLoaders) MikMod_RegisterAllLoaders;
-decltype(&::MikMod_Init) MikMod_Init;
-decltype(&::MikMod_Exit) MikMod_Exit;
-decltype(&::Player_Load) Player_Load;
-decltype(&::SDL_GetError) SDL_GetError;
-decltype(&::MikMod_DriverFromAlias) MikMod_DriverFromAlias;
-UWORD* md_device;
+#define INTRO_DEFINE_ENTRY_POINT(name) decltype(&::name) name;
+INTRO_MEDIA_ENTRY_POINTS(INTRO_DEFINE_ENTRY_POINT)
+INTRO_MUSIC_ENTRY_POINTS(INTRO_DEFINE_ENTRY_POINT)
+INTRO_OPTIONAL_MEDIA_ENTRY_POINTS(INTRO_DEFINE_ENTRY_POINT)
+INTRO_OPTIONAL_MUSIC_ENTRY_POINTS(INTRO_DEFINE_ENTRY_POINT)
+#undef INTRO_DEFINE_ENTRY_POINT
 }  // namespace lib
 
 namespace {
@@ -75,33 +58,17 @@ void resolve_optional(void* handle, const char* name, Fn& entry) {
   entry = reinterpret_cast<Fn>(dlsym(handle, name));
 }
 
-bool resolve_media(const char* path) {
-  void* h = sdl_handle;
-  return resolve(h, "SDL_SetVideoMode", path, lib::SDL_SetVideoMode) &&
-         resolve(h, "SDL_CreateRGBSurface", path, lib::SDL_CreateRGBSurface) &&
-         resolve(h, "SDL_ShowCursor", path, lib::SDL_ShowCursor) &&
-         resolve(h, "SDL_FreeSurface", path, lib::SDL_FreeSurface) &&
-         resolve(h, "SDL_Flip", path, lib::SDL_Flip) &&
-         resolve(h, "SDL_FillRect", path, lib::SDL_FillRect) &&
-         resolve(h, "SDL_UpdateRect", path, lib::SDL_UpdateRect) &&
-         resolve(h, "SDL_Delay", path, lib::SDL_Delay) &&
-         resolve(h, "SDL_PollEvent", path, lib::SDL_PollEvent) &&
-         resolve(h, "SDL_Quit", path, lib::SDL_Quit);
-}
+// Resolves one list in order, stopping at the first entry point missing.
+#define INTRO_RESOLVE_REQUIRED(name) &&resolve(handle, #name, path, lib::name)
+#define INTRO_RESOLVE_OPTIONAL(name) resolve_optional(handle, #name, lib::name);
 
-bool resolve_music(const char* path) {
-  void* h = mikmod_handle;
-  return resolve(h, "Player_Start", path, lib::Player_Start) &&
-         resolve(h, "Player_Active", path, lib::Player_Active) &&
-         resolve(h, "Player_Stop", path, lib::Player_Stop) &&
-         resolve(h, "Player_Free", path, lib::Player_Free) &&
-         resolve(h, "MikMod_Update", path, lib::MikMod_Update) &&
-         resolve(h, "MikMod_RegisterAllDrivers", path, lib::MikMod_RegisterAllDrivers) &&
-         resolve(h, "MikMod_RegisterAllLoaders", path, lib::MikMod_RegisterAllLoaders) &&
-         resolve(h, "MikMod_Init", path, lib::MikMod_Init) &&
-         resolve(h, "MikMod_Exit", path, lib::MikMod_Exit) &&
-         resolve(h, "Player_Load", path, lib::Player_Load);
-}
+bool resolve_media(void* handle, const char* path) { return true INTRO_MEDIA_ENTRY_POINTS(INTRO_RESOLVE_REQUIRED); }
+bool resolve_music(void* handle, const char* path) { return true INTRO_MUSIC_ENTRY_POINTS(INTRO_RESOLVE_REQUIRED); }
+void resolve_optional_media(void* handle) { INTRO_OPTIONAL_MEDIA_ENTRY_POINTS(INTRO_RESOLVE_OPTIONAL) }
+void resolve_optional_music(void* handle) { INTRO_OPTIONAL_MUSIC_ENTRY_POINTS(INTRO_RESOLVE_OPTIONAL) }
+
+#undef INTRO_RESOLVE_REQUIRED
+#undef INTRO_RESOLVE_OPTIONAL
 
 void close_libraries() {
   if (mikmod_handle != nullptr) dlclose(mikmod_handle);
@@ -137,13 +104,12 @@ bool bind_libraries() {
   } else if ((mikmod_handle = dlopen(mikmod_path, RTLD_NOW | RTLD_GLOBAL)) == nullptr) {
     report_open_failure(mikmod_path);
   } else {
-    bound = resolve_media(sdl_path) && resolve_music(mikmod_path);
+    bound = resolve_media(sdl_handle, sdl_path) && resolve_music(mikmod_handle, mikmod_path);
   }
 
   if (bound) {
-    resolve_optional(sdl_handle, "SDL_GetError", lib::SDL_GetError);
-    resolve_optional(mikmod_handle, "MikMod_DriverFromAlias", lib::MikMod_DriverFromAlias);
-    resolve_optional(mikmod_handle, "md_device", lib::md_device);
+    resolve_optional_media(sdl_handle);
+    resolve_optional_music(mikmod_handle);
   } else {
     close_libraries();
   }

@@ -9,38 +9,33 @@
 #include <SDL/SDL.h>
 #include <mikmod.h>
 
-namespace lib {
-
-// The twenty entry points, in the order they are resolved. Each has the
-// library's own signature; `decltype(&::Name)` names it without referencing
-// the symbol itself.
-extern decltype(&::SDL_SetVideoMode) SDL_SetVideoMode;
-extern decltype(&::SDL_CreateRGBSurface) SDL_CreateRGBSurface;
-extern decltype(&::SDL_ShowCursor) SDL_ShowCursor;
-extern decltype(&::SDL_FreeSurface) SDL_FreeSurface;
-extern decltype(&::SDL_Flip) SDL_Flip;
-extern decltype(&::SDL_FillRect) SDL_FillRect;
-extern decltype(&::SDL_UpdateRect) SDL_UpdateRect;
-extern decltype(&::SDL_Delay) SDL_Delay;
-extern decltype(&::SDL_PollEvent) SDL_PollEvent;
-extern decltype(&::SDL_Quit) SDL_Quit;
-extern decltype(&::Player_Start) Player_Start;
-extern decltype(&::Player_Active) Player_Active;
-extern decltype(&::Player_Stop) Player_Stop;
-extern decltype(&::Player_Free) Player_Free;
-extern decltype(&::MikMod_Update) MikMod_Update;
-extern decltype(&::MikMod_RegisterAllDrivers) MikMod_RegisterAllDrivers;
-extern decltype(&::MikMod_RegisterAllLoaders) MikMod_RegisterAllLoaders;
-extern decltype(&::MikMod_Init) MikMod_Init;
-extern decltype(&::MikMod_Exit) MikMod_Exit;
-extern decltype(&::Player_Load) Player_Load;
+// The entry points, each named once: X(name) for every one of a list. The
+// twenty required ones are resolved in this order, the media library's ten
+// first; a library that lacks one of them is not bound.
+#define INTRO_MEDIA_ENTRY_POINTS(X)                                                                  \
+  X(SDL_SetVideoMode) X(SDL_CreateRGBSurface) X(SDL_ShowCursor) X(SDL_FreeSurface) X(SDL_Flip)      \
+  X(SDL_FillRect) X(SDL_UpdateRect) X(SDL_Delay) X(SDL_PollEvent) X(SDL_Quit)
+#define INTRO_MUSIC_ENTRY_POINTS(X)                                                                  \
+  X(Player_Start) X(Player_Active) X(Player_Stop) X(Player_Free) X(MikMod_Update)                  \
+  X(MikMod_RegisterAllDrivers) X(MikMod_RegisterAllLoaders) X(MikMod_Init) X(MikMod_Exit) X(Player_Load)
 
 // Optional extras, resolved after the twenty and null when a library lacks
 // them: the media library's error text, and what the music set-up needs to
-// fall back to the silent driver when no sound device can be opened.
-extern decltype(&::SDL_GetError) SDL_GetError;
-extern decltype(&::MikMod_DriverFromAlias) MikMod_DriverFromAlias;
-extern UWORD* md_device;
+// fall back to the silent driver when no sound device can be opened
+// (md_device is a variable of the library; its entry is its address).
+#define INTRO_OPTIONAL_MEDIA_ENTRY_POINTS(X) X(SDL_GetError)
+#define INTRO_OPTIONAL_MUSIC_ENTRY_POINTS(X) X(MikMod_DriverFromAlias) X(md_device)
+
+namespace lib {
+
+// Each entry point has the library's own signature; `decltype(&::Name)` names
+// it without referencing the symbol itself.
+#define INTRO_DECLARE_ENTRY_POINT(name) extern decltype(&::name) name;
+INTRO_MEDIA_ENTRY_POINTS(INTRO_DECLARE_ENTRY_POINT)
+INTRO_MUSIC_ENTRY_POINTS(INTRO_DECLARE_ENTRY_POINT)
+INTRO_OPTIONAL_MEDIA_ENTRY_POINTS(INTRO_DECLARE_ENTRY_POINT)
+INTRO_OPTIONAL_MUSIC_ENTRY_POINTS(INTRO_DECLARE_ENTRY_POINT)
+#undef INTRO_DECLARE_ENTRY_POINT
 
 }  // namespace lib
 
