@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "app/binding.h"
+#include "platform/entry_points.h"
 #include "gfx/blit.h"
 #include "gfx/cpu_features.h"
 #include "gfx/display.h"

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/binding.h"
+#include "platform/binding.h"
 #include "app/interrupt.h"
 #include "gfx/display.h"
 #include "credits/credits.h"

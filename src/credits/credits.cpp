@@ -1,6 +1,6 @@
 #include "credits/credits.h"
 
-#include "app/binding.h"
+#include "platform/entry_points.h"
 #include "gfx/atlas.h"
 #include "gfx/blit.h"
 #include "gfx/char_map.h"

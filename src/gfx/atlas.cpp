@@ -4,7 +4,7 @@
 #include <cstring>
 #include <limits>
 
-#include "app/binding.h"
+#include "platform/entry_points.h"
 #include "gfx/display.h"
 
 namespace {

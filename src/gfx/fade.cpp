@@ -4,7 +4,7 @@
 #include <memory>
 #include <new>
 
-#include "app/binding.h"
+#include "platform/entry_points.h"
 #include "gfx/display.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <memory>
 #include <utility>
 
-#include "app/binding.h"
+#include "platform/entry_points.h"
 #include "gfx/display.h"
 
 namespace {

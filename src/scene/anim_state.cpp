@@ -4,7 +4,7 @@
 
 #include <mutex>
 
-#include "app/binding.h"
+#include "platform/entry_points.h"
 
 std::atomic<AnimState*> anim_state{nullptr};
 

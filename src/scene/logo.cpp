@@ -3,7 +3,7 @@
 #include <cmath>
 #include <new>
 
-#include "app/binding.h"
+#include "platform/entry_points.h"
 #include "gfx/blit.h"
 #include "gfx/cpu_features.h"
 #include "gfx/display.h"

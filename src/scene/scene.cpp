@@ -8,7 +8,7 @@
 #include <memory>
 #include <new>
 
-#include "app/binding.h"
+#include "platform/entry_points.h"
 #include "gfx/blit.h"
 #include "gfx/display.h"
 #include "gfx/fade.h"

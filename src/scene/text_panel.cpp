@@ -1,6 +1,6 @@
 #include "scene/text_panel.h"
 
-#include "app/binding.h"
+#include "platform/entry_points.h"
 #include "gfx/blit.h"
 #include "gfx/display.h"
 

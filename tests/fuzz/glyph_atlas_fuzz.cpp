@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/binding.h"
+#include "platform/entry_points.h"
 #include "gfx/atlas.h"
 
 namespace {

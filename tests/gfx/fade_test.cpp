@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/binding.h"
+#include "platform/entry_points.h"
 #include "gfx/display.h"
 #include "reference/reference.h"
 #include "support/call_log.h"

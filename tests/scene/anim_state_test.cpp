@@ -6,7 +6,7 @@
 #include <chrono>
 #include <thread>
 
-#include "app/binding.h"
+#include "platform/entry_points.h"
 #include "app/interrupt.h"
 #include "support/call_log.h"
 

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <vector>
 
-#include "app/binding.h"
+#include "platform/entry_points.h"
 #include "gfx/display.h"
 #include "reference/reference.h"
 #include "scene/anim_state.h"

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/binding.h"
+#include "platform/entry_points.h"
 #include "gfx/blit.h"
 #include "gfx/display.h"
 #include "reference/reference.h"

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/binding.h"
+#include "platform/entry_points.h"
 #include "gfx/display.h"
 #include "reference/reference.h"
 #include "scene/anim_state.h"

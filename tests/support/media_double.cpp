@@ -1,6 +1,6 @@
 #include "support/media_double.h"
 
-#include "app/binding.h"
+#include "platform/entry_points.h"
 #include "gfx/display.h"
 
 void open_test_display() {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/binding.h"
+#include "platform/entry_points.h"
 #include "gfx/atlas.h"
 #include "gfx/image.h"
 #include "scene/text_panel.h"

@@ -1,6 +1,7 @@
-// Run-time binding of the media library (SDL 1.2) and the music library
-// (libmikmod). Nothing else in the program knows about the dynamic loader:
-// every other file calls the libraries through the entry points below.
+// The entry points of the media library (SDL 1.2) and the music library
+// (libmikmod), bound at run time by platform/binding.cpp. Every other file calls
+// the libraries through these references only, and knows nothing of how they
+// were found.
 //
 // The library headers are included for their types and signatures only; the
 // executable never links either library.
@@ -39,11 +40,3 @@ INTRO_OPTIONAL_MUSIC_ENTRY_POINTS(INTRO_DECLARE_ENTRY_POINT)
 
 }  // namespace lib
 
-// Opens data/sdl.library and data/mikmod.library under $PWD and resolves the
-// entry points. On failure it prints its message, leaves both libraries
-// closed and returns false; the caller must then not call into either.
-bool bind_libraries();
-
-// Closes the music library, then the media library. Returns the result of
-// closing the media library (0 on success). Only after a successful binding.
-int unload_libraries();

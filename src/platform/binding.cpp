@@ -1,4 +1,4 @@
-#include "app/binding.h"
+#include "platform/binding.h"
 
 #include <dlfcn.h>
 
