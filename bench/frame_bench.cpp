@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "platform/entry_points.h"
+#include "gfx/assets.h"
 #include "gfx/blit.h"
 #include "gfx/cpu_features.h"
 #include "gfx/display.h"

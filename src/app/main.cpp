@@ -17,8 +17,8 @@ namespace {
 constexpr int exit_usage = 2;
 constexpr int exit_failure = 1;
 
-// The display must be exactly what the effects address: 640 rows of 480,
-// 32 bits per pixel.
+// The display must be exactly what the effects address: 480 rows of 640
+// pixels, 32 bits each, with no padding between rows.
 bool display_usable(const SDL_Surface* surface) {
   return surface != nullptr && surface->w == display_width && surface->h == display_height &&
          surface->format != nullptr && surface->format->BitsPerPixel == 32 &&

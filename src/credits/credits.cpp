@@ -1,6 +1,7 @@
 #include "credits/credits.h"
 
 #include "platform/entry_points.h"
+#include "gfx/assets.h"
 #include "gfx/atlas.h"
 #include "gfx/blit.h"
 #include "gfx/char_map.h"
@@ -8,8 +9,6 @@
 #include "gfx/image.h"
 
 namespace {
-
-const char small_font_path[] = "data/data02.dt";
 
 // Six lines of at most 20 bytes, centred on column 320 by the fixed advance.
 const char credits_text[] =
@@ -20,7 +19,6 @@ const char credits_text[] =
     "gfx: ....... v4rd1an\n"
     "handyman: .... 7zUmO\n";
 
-constexpr int16_t small_font_cell = 16;
 constexpr int pen_left = 240;
 constexpr int pen_top = 170;
 constexpr int advance = 8;  // fixed, whatever the glyph's width

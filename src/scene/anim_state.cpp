@@ -5,12 +5,11 @@
 #include <mutex>
 
 #include "platform/entry_points.h"
+#include "scene/rotozoom.h"
 
 std::atomic<AnimState*> anim_state{nullptr};
 
 namespace {
-
-constexpr auto relaxed = std::memory_order_relaxed;
 
 // Taken by each tick and by the main thread's starting-value stores; the
 // per-frame reads never take it.
@@ -39,7 +38,7 @@ void advance_logo_bounce(AnimState& state) {
 
 void advance_tick(AnimState& state) {
   std::lock_guard<std::mutex> guard(tick_lock);
-  state.angle.store(static_cast<int16_t>((state.angle.load(relaxed) + 1) % 640), relaxed);
+  state.angle.store(static_cast<int16_t>((state.angle.load(relaxed) + 1) % rotozoom_steps), relaxed);
   state.scroll_x.store(state.scroll_x.load(relaxed) - 1.0, relaxed);
   const uint8_t fade = state.fade.load(relaxed);
   if (fade != 255) state.fade.store(static_cast<uint8_t>(fade + 1), relaxed);

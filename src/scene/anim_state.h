@@ -17,6 +17,10 @@ struct AnimState {
   std::atomic<uint8_t> fade{0};      // scene fade-in level, 0..255
 };
 
+// Every access to the shared fields is relaxed: each field is read or written
+// whole, and no field orders another.
+constexpr auto relaxed = std::memory_order_relaxed;
+
 static_assert(std::atomic<uint8_t>::is_always_lock_free, "the interrupt handler stores running");
 static_assert(std::atomic<AnimState*>::is_always_lock_free, "the interrupt handler reads the state");
 static_assert(std::atomic<double>::is_always_lock_free, "frames read doubles without a lock");

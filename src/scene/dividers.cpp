@@ -4,6 +4,7 @@
 
 #include "gfx/cpu_features.h"
 #include "gfx/display.h"
+#include "scene/angles.h"
 #include "scene/anim_state.h"
 #include "scene/logo.h"
 
@@ -21,7 +22,7 @@ uint8_t limited(uint32_t byte, uint8_t level) { return byte > level ? level : ui
 int upper_divider_row() { return logo_fx->surface->h + 10; }
 
 uint32_t divider_grey(int column) {
-  const int grey = static_cast<int>(256 * std::sin(double(column) / divider_length * 180 * 3.14 / 180));
+  const int grey = static_cast<int>(256 * std::sin(double(column) / divider_length * 180 * intro_pi / 180));
   return uint32_t(grey & 0xff) * 0x010101u;
 }
 
@@ -59,7 +60,7 @@ INTRO_TARGET_AVX2 void fade_pixels_avx2(uint32_t* pixel, uint32_t* end, uint8_t 
 }
 #endif
 
-uint8_t fade_level() { return anim_state.load(std::memory_order_relaxed)->fade.load(std::memory_order_relaxed); }
+uint8_t fade_level() { return anim_state.load(relaxed)->fade.load(relaxed); }
 
 uint32_t* band_start() { return pixels_of(display) + band_first_row * display_width; }
 uint32_t* band_end() { return pixels_of(display) + band_end_row * display_width; }

@@ -4,17 +4,18 @@
 #include <new>
 
 #include "platform/entry_points.h"
+#include "gfx/assets.h"
 #include "gfx/blit.h"
 #include "gfx/cpu_features.h"
 #include "gfx/display.h"
 #include "gfx/image.h"
+#include "scene/angles.h"
 #include "scene/anim_state.h"
 
 LogoFx* logo_fx;
 
 namespace {
 
-constexpr auto relaxed = std::memory_order_relaxed;
 constexpr int darkened_band_rows = 171;
 
 // trunc(value) as a 16-bit integer, read back through its low byte as signed.
@@ -51,7 +52,7 @@ int16_t bounce_row(AnimState& state, const LogoFx& logo) {
 
 }  // namespace
 
-double logo_angle(int entry) { return entry / 255.0 * 360.0 * 3.14 / 180.0; }
+double logo_angle(int entry) { return entry / 255.0 * 360.0 * intro_pi / 180.0; }
 
 bool logo_init() {
   SDL_Surface* surface = load_image(logo_path);

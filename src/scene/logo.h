@@ -9,8 +9,6 @@
 
 #include <cstdint>
 
-constexpr const char* logo_path = "data/data03.dt";
-
 // The largest logo the draw keeps inside the display: the sway moves it up
 // to 39 columns either way, and the upper divider row (height + 10) must
 // stay on the display.

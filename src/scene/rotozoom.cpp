@@ -5,6 +5,7 @@
 
 #include "gfx/cpu_features.h"
 #include "gfx/display.h"
+#include "scene/angles.h"
 #include "scene/anim_state.h"
 
 RotoZoom* rotozoom;
@@ -53,7 +54,7 @@ uint32_t texel_coordinate(double value) {
 }  // namespace
 
 double rotozoom_angle(int step) {
-  return static_cast<double>(step * 360.0L / 640.0L * static_cast<long double>(3.14) / 180.0L);
+  return static_cast<double>(step * 360.0L / rotozoom_steps * static_cast<long double>(intro_pi) / 180.0L);
 }
 
 RotoZoom* rotozoom_init(SDL_Surface* texture) {
@@ -88,7 +89,7 @@ struct StepTables {
 };
 
 StepTables current_step(const RotoZoom& record) {
-  const int step = anim_state.load(std::memory_order_relaxed)->angle.load(std::memory_order_relaxed);
+  const int step = anim_state.load(relaxed)->angle.load(relaxed);
   return {record.zoom_table[step], row_entries(record.row_cos, step), row_entries(record.row_sin, step),
           column_entries(record.col_sin, step), column_entries(record.col_cos, step)};
 }

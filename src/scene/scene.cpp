@@ -9,10 +9,12 @@
 #include <new>
 
 #include "platform/entry_points.h"
+#include "gfx/assets.h"
 #include "gfx/blit.h"
 #include "gfx/display.h"
 #include "gfx/fade.h"
 #include "gfx/image.h"
+#include "scene/angles.h"
 #include "scene/anim_state.h"
 #include "scene/dividers.h"
 #include "scene/logo.h"
@@ -22,7 +24,6 @@
 
 namespace {
 
-constexpr auto relaxed = std::memory_order_relaxed;
 constexpr int module_channels = 64;
 constexpr int intro_step_delay_ms = 5;
 constexpr int intro_pause_ms = 500;
@@ -84,7 +85,7 @@ void free_scene_images(SceneImages& images) {
 }
 
 int16_t logo_rise_row(int start_row, int step) {
-  return static_cast<int16_t>(start_row * std::sin(step / 180.0 * -3.14) + start_row);
+  return static_cast<int16_t>(start_row * std::sin(step / 180.0 * -intro_pi) + start_row);
 }
 
 // The logo eases from its centred row up to the top edge. Each frame shows

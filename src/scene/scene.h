@@ -3,11 +3,6 @@
 // interrupt, and the teardown.
 #pragma once
 
-constexpr const char* big_font_path = "data/data01.dt";
-constexpr const char* small_font_path = "data/data02.dt";
-constexpr const char* texture_path = "data/data04.dt";
-constexpr const char* module_path = "data/data05.dt";
-
 // Runs the whole scene on the calling (main) thread and returns when it has
 // ended and released everything it set up; the display and the libraries
 // stay open. It returns early, with nothing shown, when an image is missing

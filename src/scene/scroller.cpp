@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "gfx/assets.h"
 #include "gfx/blit.h"
 #include "gfx/display.h"
 #include "scene/anim_state.h"
@@ -15,7 +16,6 @@ const char scroll_text[] =
     "little jointro =). Greetings fly out to all our old but not forgotten members on Amiga, GBC and PC "
     "as well as all our old competitors, you know who you are =) ....";
 
-constexpr int16_t big_font_cell = 32;
 constexpr int space_advance = 12;
 constexpr int glyph_spacing = 4;
 constexpr int band_top = 401;
@@ -41,14 +41,14 @@ void draw_letters(SineScroller& s, AnimState& state) {
     const unsigned char byte = static_cast<unsigned char>(s.text[size_t(i)]);
     if (byte == ' ') continue;  // neither drawn nor tested for the wrap
     // Read afresh per letter: a tick between letters is accepted.
-    const double scroll_x = state.scroll_x.load(std::memory_order_relaxed);
+    const double scroll_x = state.scroll_x.load(relaxed);
     const int32_t x = int32_t(s.x_offsets[size_t(i)] + scroll_x);
     if (-big_font_cell <= x && x < display_width) {
       const SDL_Surface* glyph = glyph_of(s, byte);
       if (glyph != nullptr) blit_alpha(glyph, display, x, letter_row(scroll_x, x));
     }
     // The first letter at -total_width means the last one has left the screen.
-    if (x <= -s.total_width) state.scroll_x.store(start_x, std::memory_order_relaxed);
+    if (x <= -s.total_width) state.scroll_x.store(start_x, relaxed);
   }
 }
 
@@ -96,7 +96,7 @@ void scroller_lay_out() {
 void scroller_draw() {
   if (scroller == nullptr) return;
   darken_rect(0, band_top, display_width, display_height);
-  if (AnimState* state = anim_state.load(std::memory_order_relaxed)) draw_letters(*scroller, *state);
+  if (AnimState* state = anim_state.load(relaxed)) draw_letters(*scroller, *state);
   draw_reflection();
   darken_rect(0, second_darkening_top, display_width, display_height);
 }

@@ -1,6 +1,7 @@
 #include "scene/text_panel.h"
 
 #include "platform/entry_points.h"
+#include "gfx/assets.h"
 #include "gfx/blit.h"
 #include "gfx/display.h"
 
@@ -38,7 +39,6 @@ namespace {
 constexpr int line_height = 16;
 constexpr int space_width = 7;
 constexpr int glyph_spacing = 1;
-constexpr int16_t small_font_cell = 16;
 
 // Odd tab counts put the pen in the right column, even ones in the left.
 int column_left(int tabs_seen) { return tabs_seen % 2 == 1 ? text_panel_width / 2 : 0; }
