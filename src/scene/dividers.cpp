@@ -2,10 +2,11 @@
 
 #include <cmath>
 
-#include "gfx/cpu_features.h"
 #include "gfx/display.h"
+#include "gfx/fast_paths.h"
 #include "scene/angles.h"
 #include "scene/anim_state.h"
+#include "scene/dividers_paths.h"
 #include "scene/logo.h"
 
 uint32_t* saved_divider_row;
@@ -36,9 +37,7 @@ void draw_divider_lines() {
   }
 }
 
-namespace {
-
-void fade_pixels_scalar(uint32_t* pixel, uint32_t* end, uint8_t level) {
+void limit_pixels_plain(uint32_t* pixel, uint32_t* end, uint8_t level) {
   for (; pixel != end; ++pixel) {
     const uint32_t p = *pixel;
     *pixel = (p & 0xff000000u) | limited(p & 0xff, level) | (uint32_t(limited((p >> 8) & 0xff, level)) << 8) |
@@ -46,19 +45,10 @@ void fade_pixels_scalar(uint32_t* pixel, uint32_t* end, uint8_t level) {
   }
 }
 
-#if INTRO_AVX2_PATHS
-// The limit is an unsigned byte minimum; byte 3 is compared with 255, which
-// keeps it.
-INTRO_TARGET_AVX2 void fade_pixels_avx2(uint32_t* pixel, uint32_t* end, uint8_t level) {
-  const __m256i limit = _mm256_set1_epi32(int(0xff000000u | level * 0x010101u));
-  for (; end - pixel >= 8; pixel += 8) {
-    __m256i* at = reinterpret_cast<__m256i*>(pixel);
-    _mm256_storeu_si256(at, _mm256_min_epu8(_mm256_loadu_si256(at), limit));
-  }
-  leave_avx_state();
-  fade_pixels_scalar(pixel, end, level);
-}
-#endif
+namespace {
+
+// Chosen once, at start-up (gfx/fast_paths.h).
+const LimitPixels limit_pixels = chosen_path(limit_pixels_plain, limit_pixels_avx2);
 
 uint8_t fade_level() { return anim_state.load(relaxed)->fade.load(relaxed); }
 
@@ -67,14 +57,4 @@ uint32_t* band_end() { return pixels_of(display) + band_end_row * display_width;
 
 }  // namespace
 
-void fade_in_band() {
-#if INTRO_AVX2_PATHS
-  if (cpu_runs_avx2()) {
-    fade_pixels_avx2(band_start(), band_end(), fade_level());
-    return;
-  }
-#endif
-  fade_pixels_scalar(band_start(), band_end(), fade_level());
-}
-
-void fade_in_band_scalar() { fade_pixels_scalar(band_start(), band_end(), fade_level()); }
+void fade_in_band() { limit_pixels(band_start(), band_end(), fade_level()); }

@@ -24,9 +24,5 @@ uint32_t divider_grey(int column);
 void draw_divider_lines();
 
 // Limits every colour byte of display rows 172..399 to the animation state's
-// fade level; byte 3 is kept. Takes the vector version where the processor
-// has one.
+// fade level; byte 3 is kept.
 void fade_in_band();
-
-// The plain version of the same pass; the same pixels.
-void fade_in_band_scalar();

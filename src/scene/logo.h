@@ -37,11 +37,7 @@ double logo_angle(int entry);
 bool logo_init();
 
 // Darkens rows 0..170 and draws the logo over them at its swayed column and
-// its bounce row. Byte 3 of the display is never written. Takes the vector
-// version where the processor has one.
+// its bounce row. Byte 3 of the display is never written.
 void logo_draw();
-
-// The plain version of the same draw; the same pixels.
-void logo_draw_scalar();
 
 void logo_free();

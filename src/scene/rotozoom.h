@@ -41,13 +41,8 @@ double rotozoom_angle(int step);
 // tables cannot be allocated; the draw then leaves the display alone.
 RotoZoom* rotozoom_init(SDL_Surface* texture);
 
-// Draws the background for the current angle step over the whole display:
-// the vector version where the processor has one, the plain one elsewhere.
+// Draws the background for the current angle step over the whole display.
 void rotozoom_draw();
-
-// The plain version of the same draw, one pixel at a time as the formula
-// reads. Gives the same pixels as rotozoom_draw.
-void rotozoom_draw_scalar();
 
 // Frees the tables and the record, not the texture.
 void rotozoom_free();
