@@ -22,12 +22,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/entry_points.h"
 #include "gfx/assets.h"
 #include "gfx/blit.h"
-#include "gfx/display.h"
 #include "gfx/fast_paths.h"
+#include "gfx/frame.h"
 #include "gfx/image.h"
+#include "platform/entry_points.h"
 #include "reference/reference.h"
 #include "scene/anim_state.h"
 #include "scene/dividers.h"
@@ -46,6 +46,8 @@ const int background_steps[] = {0, 160, 320, 480, 600};
 // surfaces that the references and SDL draw into.
 struct BenchScene {
   AnimState state;
+  SDL_Surface* display = nullptr;  // what the intro's effects draw on
+  FrameView frame{};
   SDL_Surface* big_font = nullptr;
   SDL_Surface* small_font = nullptr;
   SDL_Surface* texture = nullptr;
@@ -88,7 +90,8 @@ void set_scene_values(AnimState& state) {
 void set_up_scene() {
   bind_media_library();
   if (chdir(INTRO_PROJECT_DIR) != 0) std::exit(1);
-  display = SDL_CreateRGBSurface(0, display_width, display_height, 32, 0, 0, 0, 0);
+  scene.display = SDL_CreateRGBSurface(0, display_width, display_height, 32, 0, 0, 0, 0);
+  scene.frame = frame_of(scene.display);
   scene.reference_display = SDL_CreateRGBSurface(0, display_width, display_height, 32, 0, 0, 0, 0);
   anim_state.store(&scene.state);
 
@@ -132,9 +135,9 @@ void check_frames_agree() {
     for (int step : {0, 77, 160, 333, 480, 639}) {
       scene.state.angle = int16_t(step);
       scene.state.fade = uint8_t(fade);
-      draw_scene_frame();
+      draw_scene_frame(scene.frame);
       draw_reference_frame(step);
-      if (std::memcmp(display->pixels, scene.reference_display->pixels, frame_pixels * 4) != 0) {
+      if (std::memcmp(scene.display->pixels, scene.reference_display->pixels, frame_pixels * 4) != 0) {
         std::fprintf(stderr, "frame_bench: the frame at step %d, fade %d differs from the reference\n", step, fade);
         std::exit(1);
       }
@@ -147,7 +150,7 @@ void check_frames_agree() {
 void background_fast(benchmark::State& st) {
   scene.state.angle = int16_t(st.range(0));
   for (auto _ : st) {
-    rotozoom_draw();
+    rotozoom_draw(scene.frame);
     benchmark::ClobberMemory();
   }
 }
@@ -162,9 +165,9 @@ void background_reference(benchmark::State& st) {
 // The panel goes over a drawn background; repeated blits keep mixing into the
 // same pixels, which costs the same as the first.
 void panel_fast(benchmark::State& st) {
-  rotozoom_draw();
+  rotozoom_draw(scene.frame);
   for (auto _ : st) {
-    text_panel_draw();
+    text_panel_draw(scene.frame);
     benchmark::ClobberMemory();
   }
 }
@@ -178,7 +181,7 @@ void panel_reference(benchmark::State& st) {
 }
 
 void panel_sdl(benchmark::State& st) {
-  std::memcpy(scene.sdl_display->pixels, display->pixels, frame_pixels * 4);
+  std::memcpy(scene.sdl_display->pixels, scene.display->pixels, frame_pixels * 4);
   for (auto _ : st) {
     SDL_Rect at{Sint16(text_panel_left), Sint16(text_panel_top), 0, 0};
     SDL_BlitSurface(scene.sdl_panel, nullptr, scene.sdl_display, &at);
@@ -187,9 +190,9 @@ void panel_sdl(benchmark::State& st) {
 }
 
 void scroller_fast(benchmark::State& st) {
-  rotozoom_draw();
+  rotozoom_draw(scene.frame);
   for (auto _ : st) {
-    scroller_draw();
+    scroller_draw(scene.frame);
     benchmark::ClobberMemory();
   }
 }
@@ -203,7 +206,7 @@ void scroller_reference(benchmark::State& st) {
 
 void fade_band_fast(benchmark::State& st) {
   for (auto _ : st) {
-    fade_in_band();
+    fade_in_band(scene.frame);
     benchmark::ClobberMemory();
   }
 }
@@ -217,7 +220,7 @@ void fade_band_reference(benchmark::State& st) {
 
 void logo_fast(benchmark::State& st) {
   for (auto _ : st) {
-    logo_draw();
+    logo_draw(scene.frame);
     benchmark::ClobberMemory();
   }
 }
@@ -232,7 +235,7 @@ void logo_reference(benchmark::State& st) {
 
 void dividers_fast(benchmark::State& st) {
   for (auto _ : st) {
-    draw_divider_lines();
+    draw_divider_lines(scene.frame);
     benchmark::ClobberMemory();
   }
 }
@@ -248,9 +251,9 @@ void dividers_reference(benchmark::State& st) {
 // and the scroller's second pass over its last rows.
 void darkening_fast(benchmark::State& st) {
   for (auto _ : st) {
-    darken_rect(0, 0, display_width, 171);
-    darken_rect(0, 401, display_width, display_height);
-    darken_rect(0, 471, display_width, display_height);
+    darken_rect(scene.frame, 0, 0, display_width, 171);
+    darken_rect(scene.frame, 0, 401, display_width, display_height);
+    darken_rect(scene.frame, 0, 471, display_width, display_height);
     benchmark::ClobberMemory();
   }
 }
@@ -273,7 +276,7 @@ void frame_fast(benchmark::State& st) {
   for (auto _ : st) {
     scene.state.angle = int16_t(step);
     step = (step + 1) % rotozoom_steps;
-    draw_scene_frame();
+    draw_scene_frame(scene.frame);
     benchmark::ClobberMemory();
   }
   set_scene_values(scene.state);
@@ -292,7 +295,7 @@ void frame_reference(benchmark::State& st) {
 
 void frame_memcpy(benchmark::State& st) {
   for (auto _ : st) {
-    std::memcpy(scene.reference_display->pixels, display->pixels, frame_pixels * 4);
+    std::memcpy(scene.reference_display->pixels, scene.display->pixels, frame_pixels * 4);
     benchmark::ClobberMemory();
   }
 }

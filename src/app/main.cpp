@@ -4,12 +4,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/binding.h"
 #include "app/interrupt.h"
-#include "gfx/display.h"
 #include "credits/credits.h"
 #include "gfx/fade.h"
+#include "gfx/frame.h"
 #include "gfx/image.h"
+#include "platform/binding.h"
 #include "scene/scene.h"
 
 namespace {
@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
   if (!bind_libraries()) return exit_failure;
   std::signal(SIGINT, handle_interrupt);
 
-  display = lib::SDL_SetVideoMode(display_width, display_height, 32, windowed ? 0 : SDL_FULLSCREEN);
+  SDL_Surface* display = lib::SDL_SetVideoMode(display_width, display_height, 32, windowed ? 0 : SDL_FULLSCREEN);
   if (!display_usable(display)) {
     const char* reason = lib::SDL_GetError != nullptr ? lib::SDL_GetError() : "";
     std::fprintf(stderr, "Cannot open a 640x480x32 display%s%s\n", *reason ? ": " : "", reason);
@@ -52,10 +52,10 @@ int main(int argc, char** argv) {
 
   // Escape or an interrupt ends only the main scene: the closing fades and
   // the credits always follow.
-  run_main_scene();
-  fade_to_black();
-  show_credits();
-  fade_to_black();
+  run_main_scene(display);
+  fade_to_black(display);
+  show_credits(display);
+  fade_to_black(display);
 
   lib::SDL_FreeSurface(display);
   lib::SDL_Quit();

@@ -1,12 +1,12 @@
 #include "credits/credits.h"
 
-#include "platform/entry_points.h"
 #include "gfx/assets.h"
 #include "gfx/atlas.h"
 #include "gfx/blit.h"
 #include "gfx/char_map.h"
-#include "gfx/display.h"
+#include "gfx/frame.h"
 #include "gfx/image.h"
+#include "platform/entry_points.h"
 
 namespace {
 
@@ -26,7 +26,8 @@ constexpr int line_height = 16;
 constexpr Uint32 type_delay_ms = 10;
 constexpr Uint32 hold_ms = 1500;
 
-void type_credits(const GlyphAtlas* atlas, const CharMap& map) {
+void type_credits(SDL_Surface* display, const GlyphAtlas* atlas, const CharMap& map) {
+  const FrameView frame = frame_of(display);
   int x = pen_left, y = pen_top;
   for (const char* p = credits_text; *p != '\0'; ++p) {
     const unsigned char byte = static_cast<unsigned char>(*p);
@@ -36,7 +37,7 @@ void type_credits(const GlyphAtlas* atlas, const CharMap& map) {
       x = pen_left;
       y += line_height;
     } else {
-      if (const SDL_Surface* glyph = atlas_glyph(atlas, map[byte])) blit_alpha(glyph, display, x, y);
+      if (const SDL_Surface* glyph = atlas_glyph(atlas, map[byte])) blit_alpha(glyph, frame, x, y);
       x += advance;
     }
     // Every byte costs a frame, spaces and newlines too: the typing keeps an
@@ -48,7 +49,7 @@ void type_credits(const GlyphAtlas* atlas, const CharMap& map) {
 
 }  // namespace
 
-void show_credits() {
+void show_credits(SDL_Surface* display) {
   SDL_Surface* sheet = load_image(small_font_path);
   if (sheet == nullptr) {
     report_unusable_asset(small_font_path, "missing, incomplete or not a 32-bit image");
@@ -58,7 +59,7 @@ void show_credits() {
   GlyphAtlas* atlas = glyph_atlas_build(sheet, small_font_cell);
   CharMap map;
   build_char_map(map, 0);
-  type_credits(atlas, map);
+  type_credits(display, atlas, map);
   lib::SDL_Delay(hold_ms);
   glyph_atlas_free(atlas);
   lib::SDL_FreeSurface(sheet);

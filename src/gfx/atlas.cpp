@@ -4,8 +4,8 @@
 #include <cstring>
 #include <limits>
 
+#include "gfx/frame.h"
 #include "platform/entry_points.h"
-#include "gfx/display.h"
 
 namespace {
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "gfx/blit_paths.h"
-#include "gfx/display.h"
 #include "gfx/fast_paths.h"
 
 void mix_row_plain(const uint32_t* source, uint32_t* destination, int count) {
@@ -21,13 +20,14 @@ void darken_row_plain(uint32_t* line, int count) {
 
 namespace {
 
-// First destination index of row `row`: the two widths in use get a shift,
-// every other width the general product; all give the same result.
-size_t row_start(int width, int row) {
-  switch (width) {
-    case 640: return (size_t(row) << 9) + (size_t(row) << 7);
-    case 512: return size_t(row) << 9;
-    default: return size_t(row) * size_t(width);
+// First pixel of row `row`: the two pitches in use (the display's and the
+// panel's) get a shift, every other pitch the general product; all give the
+// same result.
+uint32_t* row_start(const FrameView& frame, int row) {
+  switch (frame.pitch) {
+    case 640: return frame.pixels + (size_t(row) << 9) + (size_t(row) << 7);
+    case 512: return frame.pixels + (size_t(row) << 9);
+    default: return frame.row(row);
   }
 }
 
@@ -37,8 +37,8 @@ const DarkenRow darken_row = chosen_path(darken_row_plain, darken_row_avx2);
 
 }  // namespace
 
-void blit_alpha(const SDL_Surface* src, SDL_Surface* dst, int32_t x, int32_t y) {
-  const int sw = src->w, sh = src->h, dw = dst->w, dh = dst->h;
+void blit_alpha(const SDL_Surface* src, const FrameView& dst, int32_t x, int32_t y) {
+  const int sw = src->w, sh = src->h, dw = dst.width, dh = dst.height;
   // Clip in 64 bits so that positions near the int32 limits cannot overflow.
   const int64_t left = std::max<int64_t>(x, 0), top = std::max<int64_t>(y, 0);
   const int64_t right = std::min<int64_t>(int64_t{x} + sw, dw);
@@ -46,16 +46,14 @@ void blit_alpha(const SDL_Surface* src, SDL_Surface* dst, int32_t x, int32_t y) 
   if (right <= left || bottom <= top) return;
 
   const uint32_t* source = pixels_of(src);
-  uint32_t* destination = pixels_of(dst);
   const int columns = int(right - left);
   for (int64_t row = top; row < bottom; ++row) {
     const uint32_t* s = source + size_t(row - y) * size_t(sw) + size_t(left - x);
-    mix_row(s, destination + row_start(dw, int(row)) + size_t(left), columns);
+    mix_row(s, row_start(dst, int(row)) + left, columns);
   }
 }
 
-void darken_rect(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+void darken_rect(const FrameView& frame, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
   if (x1 <= x0) return;
-  uint32_t* pixels = pixels_of(display);
-  for (int32_t row = y0; row < y1; ++row) darken_row(pixels + row_start(display_width, row) + x0, x1 - x0);
+  for (int32_t row = y0; row < y1; ++row) darken_row(row_start(frame, row) + x0, x1 - x0);
 }

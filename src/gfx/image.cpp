@@ -8,8 +8,8 @@
 #include <memory>
 #include <utility>
 
+#include "gfx/frame.h"
 #include "platform/entry_points.h"
-#include "gfx/display.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "gfx/display.h"
 #include "gfx/fast_paths.h"
+#include "gfx/frame.h"
 #include "scene/angles.h"
 #include "scene/anim_state.h"
 #include "scene/dividers_paths.h"
@@ -27,10 +27,9 @@ uint32_t divider_grey(int column) {
   return uint32_t(grey & 0xff) * 0x010101u;
 }
 
-void draw_divider_lines() {
-  uint32_t* pixels = pixels_of(display);
-  uint32_t* upper = pixels + upper_divider_row() * display_width;
-  uint32_t* lower = pixels + lower_divider_row * display_width;
+void draw_divider_lines(const FrameView& frame) {
+  uint32_t* upper = frame.row(upper_divider_row());
+  uint32_t* lower = frame.row(lower_divider_row);
   for (int i = 0; i < divider_length; ++i) {
     lower[divider_length - 1 - i] = saved_divider_row[i];
     upper[i] = saved_divider_row[i];
@@ -52,9 +51,12 @@ const LimitPixels limit_pixels = chosen_path(limit_pixels_plain, limit_pixels_av
 
 uint8_t fade_level() { return anim_state.load(relaxed)->fade.load(relaxed); }
 
-uint32_t* band_start() { return pixels_of(display) + band_first_row * display_width; }
-uint32_t* band_end() { return pixels_of(display) + band_end_row * display_width; }
-
 }  // namespace
 
-void fade_in_band() { limit_pixels(band_start(), band_end(), fade_level()); }
+void fade_in_band(const FrameView& frame) {
+  const uint8_t level = fade_level();
+  for (int row = band_first_row; row < band_end_row; ++row) {
+    uint32_t* line = frame.row(row);
+    limit_pixels(line, line + frame.width, level);
+  }
+}

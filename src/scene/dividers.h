@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "gfx/frame.h"
+
 constexpr int lower_divider_row = 400;
 constexpr int divider_length = 640;
 
@@ -21,8 +23,8 @@ uint32_t divider_grey(int column);
 
 // Redraws both lines from the saved row: the upper one as saved, the lower
 // one mirrored (its column 0 shows the saved row's last pixel).
-void draw_divider_lines();
+void draw_divider_lines(const FrameView& frame);
 
-// Limits every colour byte of display rows 172..399 to the animation state's
+// Limits every colour byte of the frame's rows 172..399 to the animation state's
 // fade level; byte 3 is kept.
-void fade_in_band();
+void fade_in_band(const FrameView& frame);

@@ -3,12 +3,12 @@
 #include <cmath>
 #include <new>
 
-#include "platform/entry_points.h"
 #include "gfx/assets.h"
 #include "gfx/blit.h"
-#include "gfx/display.h"
 #include "gfx/fast_paths.h"
+#include "gfx/frame.h"
 #include "gfx/image.h"
+#include "platform/entry_points.h"
 #include "scene/angles.h"
 #include "scene/anim_state.h"
 #include "scene/logo_paths.h"
@@ -63,8 +63,8 @@ bool logo_init() {
     return false;
   }
   logo->surface = surface;
-  logo->x = static_cast<int16_t>(display->w / 2 - surface->w / 2);
-  logo->y = static_cast<int16_t>(display->h / 2 - surface->h / 2);
+  logo->x = static_cast<int16_t>(display_width / 2 - surface->w / 2);
+  logo->y = static_cast<int16_t>(display_height / 2 - surface->h / 2);
   swap_red_blue(surface);
   fill_tables(*logo);
   logo_fx = logo;
@@ -78,13 +78,13 @@ bool logo_init() {
 
 namespace {
 
-LogoFrame start_frame(LogoFx& logo) {
+LogoFrame start_frame(LogoFx& logo, const FrameView& frame) {
   AnimState& state = *anim_state.load(relaxed);
   const int16_t row = bounce_row(state, logo);
   logo.y = row;
-  darken_rect(0, 0, display_width, darkened_band_rows);
+  darken_rect(frame, 0, 0, frame.width, darkened_band_rows);
   const int sway = static_cast<int>(logo.sin40[state.tick.load(relaxed) & 255]);
-  return {pixels_of(display) + row * display_width + logo.x + sway, display_width, state.phase.load(relaxed)};
+  return {frame.row(row) + logo.x + sway, frame.pitch, state.phase.load(relaxed)};
 }
 
 void draw_rows_plain(const LogoFx& logo, const LogoFrame& frame) {
@@ -106,9 +106,9 @@ const DrawLogoRows draw_rows = chosen_path(draw_rows_plain, draw_logo_rows_avx2)
 
 }  // namespace
 
-void logo_draw() {
+void logo_draw(const FrameView& frame) {
   LogoFx& logo = *logo_fx;
-  draw_rows(logo, start_frame(logo));
+  draw_rows(logo, start_frame(logo, frame));
 }
 
 void logo_free() {

@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+#include "gfx/frame.h"
+
 // The largest logo the draw keeps inside the display: the sway moves it up
 // to 39 columns either way, and the upper divider row (height + 10) must
 // stay on the display.
@@ -36,8 +38,8 @@ double logo_angle(int entry);
 // the result is then false and nothing is kept.
 bool logo_init();
 
-// Darkens rows 0..170 and draws the logo over them at its swayed column and
-// its bounce row. Byte 3 of the display is never written.
-void logo_draw();
+// Darkens rows 0..170 of the frame and draws the logo over them at its swayed
+// column and its bounce row. Byte 3 of the frame is never written.
+void logo_draw(const FrameView& frame);
 
 void logo_free();

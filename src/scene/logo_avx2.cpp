@@ -1,7 +1,7 @@
 // The AVX2 version of the logo's rows; the same pixels as the plain loop of
 // logo.cpp.
 #include "gfx/avx2.h"
-#include "gfx/display.h"
+#include "gfx/frame.h"
 #include "scene/logo_paths.h"
 
 #if INTRO_AVX2_PATHS

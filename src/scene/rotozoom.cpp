@@ -3,8 +3,8 @@
 #include <cmath>
 #include <new>
 
-#include "gfx/display.h"
 #include "gfx/fast_paths.h"
+#include "gfx/frame.h"
 #include "scene/angles.h"
 #include "scene/anim_state.h"
 #include "scene/rotozoom_paths.h"
@@ -86,10 +86,12 @@ StepTables current_step(const RotoZoom& record) {
           column_entries(record.col_sin, step), column_entries(record.col_cos, step)};
 }
 
-void draw_plain(const StepTables& t, const uint32_t* texels, int width, uint32_t* out) {
+void draw_plain(const StepTables& t, const uint32_t* texels, const FrameView& frame) {
+  const int width = frame.width;
   // R and Q grow by repeated addition of the zoom, never as i × z or k × z.
   double row_zoom = 0.0;
   for (int i = 0; i < display_height; ++i) {
+    uint32_t* out = frame.row(i);
     const int32_t x = static_cast<int32_t>(width + t.row_cos[i]);
     const int32_t y = static_cast<int32_t>((width + t.row_sin[i]) + row_zoom);
     double column_zoom = 0.0;
@@ -108,9 +110,9 @@ const DrawBackground draw_frame = chosen_path(draw_plain, draw_background_avx2);
 
 }  // namespace
 
-void rotozoom_draw() {
+void rotozoom_draw(const FrameView& frame) {
   if (rotozoom == nullptr) return;
-  draw_frame(current_step(*rotozoom), rotozoom->texels, display->w, pixels_of(display));
+  draw_frame(current_step(*rotozoom), rotozoom->texels, frame);
 }
 
 void rotozoom_free() {

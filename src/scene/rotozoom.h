@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "gfx/frame.h"
+
 constexpr int rotozoom_steps = 640;  // angle steps per turn
 constexpr int rotozoom_texture_size = 256;
 
@@ -41,8 +43,9 @@ double rotozoom_angle(int step);
 // tables cannot be allocated; the draw then leaves the display alone.
 RotoZoom* rotozoom_init(SDL_Surface* texture);
 
-// Draws the background for the current angle step over the whole display.
-void rotozoom_draw();
+// Draws the background for the current angle step over the whole frame,
+// which must be 640 × 480.
+void rotozoom_draw(const FrameView& frame);
 
 // Frees the tables and the record, not the texture.
 void rotozoom_free();

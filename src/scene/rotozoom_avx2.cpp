@@ -1,7 +1,6 @@
 // The AVX2 version of the background's frame; the same pixels as the plain
 // loop of rotozoom.cpp.
 #include "gfx/avx2.h"
-#include "gfx/display.h"
 #include "scene/rotozoom_paths.h"
 
 #if INTRO_AVX2_PATHS
@@ -31,7 +30,8 @@ INTRO_TARGET_AVX2 inline void draw_eight(const StepTables& t, const double* colu
 // once per frame, as are the rows' X and Y. Every pixel then depends only on
 // its row's X and Y and its column's entries, so the frame is drawn in tiles
 // of a few rows, which keeps the texels they share in the first-level cache.
-INTRO_TARGET_AVX2 void draw_frame(const StepTables& t, const uint32_t* texels, int width, uint32_t* out) {
+INTRO_TARGET_AVX2 void draw_frame(const StepTables& t, const uint32_t* texels, const FrameView& frame) {
+  const int width = frame.width;
   alignas(32) double column_zoom[display_width];
   double q = 0.0;
   for (int k = 0; k < display_width; ++k, q += t.zoom) column_zoom[k] = q;
@@ -49,8 +49,8 @@ INTRO_TARGET_AVX2 void draw_frame(const StepTables& t, const uint32_t* texels, i
       for (int i = top; i < top + tile_rows; ++i) {
         const __m256d x = _mm256_set1_pd(row_x[i]);
         const __m256d y = _mm256_set1_pd(row_y[i]);
-        for (int k = left; k < left + tile_columns; k += 8)
-          draw_eight(t, column_zoom, x, y, texel_words, k, out + size_t(i) * display_width);
+        uint32_t* out = frame.row(i);
+        for (int k = left; k < left + tile_columns; k += 8) draw_eight(t, column_zoom, x, y, texel_words, k, out);
       }
 }
 

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "gfx/frame.h"
+
 // What one frame reads: the tables of its step and the zoom.
 struct StepTables {
   double zoom;
@@ -13,8 +15,7 @@ struct StepTables {
   const double* col_cos;
 };
 
-// Draws the 640 × 480 frame at `out` from 256 × 256 texels; `width` is the
-// frame's width, which the view's centre is formed from.
-using DrawBackground = void (*)(const StepTables& tables, const uint32_t* texels, int width, uint32_t* out);
+// Draws the whole 640 × 480 frame from 256 × 256 texels.
+using DrawBackground = void (*)(const StepTables& tables, const uint32_t* texels, const FrameView& frame);
 
 extern const DrawBackground draw_background_avx2;

@@ -8,12 +8,12 @@
 #include <memory>
 #include <new>
 
-#include "platform/entry_points.h"
 #include "gfx/assets.h"
 #include "gfx/blit.h"
-#include "gfx/display.h"
 #include "gfx/fade.h"
+#include "gfx/frame.h"
 #include "gfx/image.h"
+#include "platform/entry_points.h"
 #include "scene/angles.h"
 #include "scene/anim_state.h"
 #include "scene/dividers.h"
@@ -90,12 +90,12 @@ int16_t logo_rise_row(int start_row, int step) {
 
 // The logo eases from its centred row up to the top edge. Each frame shows
 // the row computed in the step before.
-void play_logo_rise() {
+void play_logo_rise(SDL_Surface* display) {
   LogoFx& logo = *logo_fx;
   const int start_row = logo.y;
   for (int step = 0; step < logo_rise_end; step += logo_rise_step) {
     lib::SDL_FillRect(display, nullptr, 0);
-    blit_alpha(logo.surface, display, logo.x, logo.y);
+    blit_alpha(logo.surface, frame_of(display), logo.x, logo.y);
     logo.y = logo_rise_row(start_row, step);
     lib::SDL_Flip(display);
     lib::SDL_Delay(intro_step_delay_ms);
@@ -104,9 +104,10 @@ void play_logo_rise() {
 
 // Both lines grow from the left in 160 presented steps of 4 pixels; the
 // lower one is not mirrored yet.
-void play_divider_lines() {
-  uint32_t* upper = pixels_of(display) + upper_divider_row() * display_width;
-  uint32_t* lower = pixels_of(display) + lower_divider_row * display_width;
+void play_divider_lines(SDL_Surface* display) {
+  const FrameView frame = frame_of(display);
+  uint32_t* upper = frame.row(upper_divider_row());
+  uint32_t* lower = frame.row(lower_divider_row);
   for (int column = 0; column < display_width; ++column) {
     upper[column] = divider_grey(column);
     lower[column] = upper[column];
@@ -117,19 +118,19 @@ void play_divider_lines() {
   }
 }
 
-void save_divider_row() {
-  const uint32_t* upper = pixels_of(display) + upper_divider_row() * display_width;
+void save_divider_row(SDL_Surface* display) {
+  const uint32_t* upper = frame_of(display).row(upper_divider_row());
   saved_divider_row = new uint32_t[divider_length];
   for (int i = 0; i < divider_length; ++i) saved_divider_row[i] = upper[i];
 }
 
-void play_intro() {
+void play_intro(SDL_Surface* display) {
   fade_in_image(logo_fx->surface, display);
-  play_logo_rise();
+  play_logo_rise(display);
   lib::SDL_Delay(intro_pause_ms);
-  play_divider_lines();
+  play_divider_lines(display);
   lib::SDL_Flip(display);
-  save_divider_row();
+  save_divider_row(display);
 }
 
 Worker start_worker(void* (*entry)(void*), void* argument) {
@@ -150,20 +151,21 @@ bool escape_pressed_last(const SDL_Event& event) {
 
 // Draws and presents frames without waiting until `running` is clear after a
 // presented frame.
-void run_frame_loop(AnimState& state) {
+void run_frame_loop(AnimState& state, SDL_Surface* display) {
+  const FrameView frame = frame_of(display);
   SDL_Event event{};  // holds no event until the first is taken
   do {
     while (lib::SDL_PollEvent(&event) != 0) {
     }
     if (escape_pressed_last(event)) state.running.store(0, relaxed);
-    draw_scene_frame();
+    draw_scene_frame(frame);
     lib::SDL_Flip(display);
   } while (state.running.load(relaxed) != 0);
 }
 
 // From the start of the music and the clock to the release of the effects.
 // `module` is null when the scene runs without music.
-void run_animated_scene(AnimState& state, SceneImages& images, MODULE* module) {
+void run_animated_scene(AnimState& state, SceneImages& images, MODULE* module, SDL_Surface* display) {
   state.running.store(1, relaxed);
   const Worker music = module != nullptr ? start_worker(music_thread, module) : Worker{};
   if (module != nullptr && !music.started) lib::Player_Free(module);  // no thread will play it
@@ -175,7 +177,7 @@ void run_animated_scene(AnimState& state, SceneImages& images, MODULE* module) {
   scroller_init(images.big_font);
   store_start_fade(0);
 
-  run_frame_loop(state);
+  run_frame_loop(state, display);
 
   join_worker(music);
   join_worker(clock);
@@ -189,7 +191,7 @@ void run_animated_scene(AnimState& state, SceneImages& images, MODULE* module) {
 
 // Everything between a set-up logo and the release of the effects. A module
 // that the music library cannot load ends the scene before anything shows.
-void run_with_logo(AnimState& state, SceneImages& images, bool music_ready) {
+void run_with_logo(AnimState& state, SceneImages& images, bool music_ready, SDL_Surface* display) {
   swap_red_blue(images.texture);
   lib::SDL_FillRect(display, nullptr, 0);
   MODULE* module = nullptr;
@@ -201,29 +203,29 @@ void run_with_logo(AnimState& state, SceneImages& images, bool music_ready) {
     }
     module->wrap = 1;  // restart at its end instead of stopping
   }
-  play_intro();
-  run_animated_scene(state, images, module);
+  play_intro(display);
+  run_animated_scene(state, images, module, display);
 }
 
 }  // namespace
 
-void draw_scene_frame() {
-  rotozoom_draw();
-  text_panel_draw();
-  scroller_draw();
+void draw_scene_frame(const FrameView& frame) {
+  rotozoom_draw(frame);
+  text_panel_draw(frame);
+  scroller_draw(frame);
   const AnimState& state = *anim_state.load(relaxed);
-  if (state.fade.load(relaxed) != 255) fade_in_band();  // after the scroller, before the logo
-  logo_draw();
-  draw_divider_lines();
+  if (state.fade.load(relaxed) != 255) fade_in_band(frame);  // after the scroller, before the logo
+  logo_draw(frame);
+  draw_divider_lines(frame);
 }
 
-void run_main_scene() {
+void run_main_scene(SDL_Surface* display) {
   std::unique_ptr<AnimState> state(new (std::nothrow) AnimState{});
   if (!state) return;
   anim_state.store(state.get(), relaxed);
   const bool music_ready = prepare_music_library();
   SceneImages images{};
-  if (load_scene_images(images) && logo_init()) run_with_logo(*state, images, music_ready);
+  if (load_scene_images(images) && logo_init()) run_with_logo(*state, images, music_ready, display);
   free_scene_images(images);
   anim_state.store(nullptr, relaxed);
   state.reset();

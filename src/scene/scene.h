@@ -3,13 +3,17 @@
 // interrupt, and the teardown.
 #pragma once
 
-// Runs the whole scene on the calling (main) thread and returns when it has
-// ended and released everything it set up; the display and the libraries
-// stay open. It returns early, with nothing shown, when an image is missing
+#include <SDL/SDL.h>
+
+#include "gfx/frame.h"
+
+// Runs the whole scene on `display`, on the calling (main) thread, and
+// returns when it has ended and released everything it set up; the display
+// and the libraries stay open. It returns early, with nothing shown, when an image is missing
 // or unusable (reported on standard error) or when the module does not
 // load. With no sound driver at all it runs without music.
-void run_main_scene();
+void run_main_scene(SDL_Surface* display);
 
 // One frame of the scene's loop, drawn but not presented: background, text
 // panel, scroller, the fade-in band while it runs, logo, divider lines.
-void draw_scene_frame();
+void draw_scene_frame(const FrameView& frame);

@@ -4,7 +4,7 @@
 
 #include "gfx/assets.h"
 #include "gfx/blit.h"
-#include "gfx/display.h"
+#include "gfx/frame.h"
 #include "scene/anim_state.h"
 
 SineScroller* scroller;
@@ -36,16 +36,16 @@ int letter_row(double scroll_x, int32_t x) {
   return int(std::sin((scroll_x + x / 10.0) / 10.0) * 15 + 420);
 }
 
-void draw_letters(SineScroller& s, AnimState& state) {
+void draw_letters(const SineScroller& s, const FrameView& frame, AnimState& state) {
   for (int32_t i = 0; i < s.length; ++i) {
     const unsigned char byte = static_cast<unsigned char>(s.text[size_t(i)]);
     if (byte == ' ') continue;  // neither drawn nor tested for the wrap
     // Read afresh per letter: a tick between letters is accepted.
     const double scroll_x = state.scroll_x.load(relaxed);
     const int32_t x = int32_t(s.x_offsets[size_t(i)] + scroll_x);
-    if (-big_font_cell <= x && x < display_width) {
+    if (-big_font_cell <= x && x < frame.width) {
       const SDL_Surface* glyph = glyph_of(s, byte);
-      if (glyph != nullptr) blit_alpha(glyph, display, x, letter_row(scroll_x, x));
+      if (glyph != nullptr) blit_alpha(glyph, frame, x, letter_row(scroll_x, x));
     }
     // The first letter at -total_width means the last one has left the screen.
     if (x <= -s.total_width) state.scroll_x.store(start_x, relaxed);
@@ -56,13 +56,12 @@ void draw_letters(SineScroller& s, AnimState& state) {
 // ranges overlap and the copy runs in place in this order: row 462 is
 // darkened onto itself, and row 461 takes row 466 after row 446 was copied
 // there.
-void draw_reflection() {
-  uint32_t* pixels = pixels_of(display);
+void draw_reflection(const FrameView& frame) {
   for (int k = 0; k < reflection_rows; ++k) {
-    const uint32_t* source = pixels + size_t(reflection_source_top + reflection_source_step * k) * display_width;
-    uint32_t* destination = pixels + size_t(reflection_bottom - k) * display_width;
+    const uint32_t* source = frame.row(reflection_source_top + reflection_source_step * k);
+    uint32_t* destination = frame.row(reflection_bottom - k);
     // Colour from the darkened source; the alpha byte stays the destination's.
-    for (int c = 0; c < display_width; ++c)
+    for (int c = 0; c < frame.width; ++c)
       destination[c] = (destination[c] & 0xff000000u) | (darken_pixel(source[c]) & 0x00ffffffu);
   }
 }
@@ -93,12 +92,12 @@ void scroller_lay_out() {
   s.total_width = sum;
 }
 
-void scroller_draw() {
+void scroller_draw(const FrameView& frame) {
   if (scroller == nullptr) return;
-  darken_rect(0, band_top, display_width, display_height);
-  if (AnimState* state = anim_state.load(relaxed)) draw_letters(*scroller, *state);
-  draw_reflection();
-  darken_rect(0, second_darkening_top, display_width, display_height);
+  darken_rect(frame, 0, band_top, frame.width, frame.height);
+  if (AnimState* state = anim_state.load(relaxed)) draw_letters(*scroller, frame, *state);
+  draw_reflection(frame);
+  darken_rect(frame, 0, second_darkening_top, frame.width, frame.height);
 }
 
 void scroller_free() {

@@ -13,6 +13,7 @@
 
 #include "gfx/atlas.h"
 #include "gfx/char_map.h"
+#include "gfx/frame.h"
 
 struct SineScroller {
   GlyphAtlas* atlas;               // the big font in 32-pixel cells; null if the sheet had none
@@ -34,8 +35,8 @@ void scroller_init(const SDL_Surface* sheet);
 // Lays out `text` afresh: a space is 12 pixels, a glyph its width plus 4.
 void scroller_lay_out();
 
-// Draws band, letters and reflection into the display.
-void scroller_draw();
+// Draws band, letters and reflection into the 640 × 480 frame.
+void scroller_draw(const FrameView& frame);
 
 // Releases the scroller and everything it owns (not the sheet).
 void scroller_free();

@@ -1,9 +1,9 @@
 #include "scene/text_panel.h"
 
-#include "platform/entry_points.h"
 #include "gfx/assets.h"
 #include "gfx/blit.h"
-#include "gfx/display.h"
+#include "gfx/frame.h"
+#include "platform/entry_points.h"
 
 TextPanel* text_panel;
 
@@ -77,15 +77,15 @@ void text_panel_typeset() {
     } else {
       // A glyph the atlas lacks draws nothing and advances by the spacing alone.
       const SDL_Surface* glyph = atlas_glyph(panel->atlas, panel->char_map[byte]);
-      if (glyph != nullptr) blit_alpha(glyph, panel->surface, x, y);
+      if (glyph != nullptr) blit_alpha(glyph, frame_of(panel->surface), x, y);
       x += glyph_width(glyph) + glyph_spacing;
     }
   }
 }
 
-void text_panel_draw() {
+void text_panel_draw(const FrameView& frame) {
   if (text_panel == nullptr || text_panel->surface == nullptr) return;
-  blit_alpha(text_panel->surface, display, text_panel_left, text_panel_top);
+  blit_alpha(text_panel->surface, frame, text_panel_left, text_panel_top);
 }
 
 void text_panel_free() {

@@ -13,6 +13,7 @@
 
 #include "gfx/atlas.h"
 #include "gfx/char_map.h"
+#include "gfx/frame.h"
 
 struct TextPanel {
   std::string text;      // the message, with its newlines and tabs
@@ -40,8 +41,8 @@ void text_panel_init(const SDL_Surface* sheet);
 // Clears the panel to transparent black and typesets page `page` into it.
 void text_panel_typeset();
 
-// Draws the panel onto the display at (70, 190).
-void text_panel_draw();
+// Draws the panel onto the frame at (70, 190).
+void text_panel_draw(const FrameView& frame);
 
 // Releases the panel and everything it owns (not the sheet).
 void text_panel_free();

@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/entry_points.h"
 #include "gfx/atlas.h"
+#include "platform/entry_points.h"
 
 namespace {
 

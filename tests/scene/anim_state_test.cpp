@@ -6,8 +6,8 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/entry_points.h"
 #include "app/interrupt.h"
+#include "platform/entry_points.h"
 #include "support/call_log.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <vector>
 
+#include "gfx/frame.h"
 #include "platform/entry_points.h"
-#include "gfx/display.h"
 #include "reference/reference.h"
 #include "scene/anim_state.h"
 #include "scene/logo.h"
@@ -29,7 +29,7 @@ TEST(DividerGrey, WorkedValuesAndTheLiteralFormula) {
 class Dividers : public ::testing::Test {
  protected:
   void SetUp() override {
-    open_test_display();
+    display = open_test_display();
     anim_state.store(&state);
     for (int y = 0; y < display_height; ++y)
       for (int x = 0; x < display_width; ++x) pixel_at(display, x, y) = bytes(200, 100, 130, uint32_t(x + y) & 0xff);
@@ -37,6 +37,7 @@ class Dividers : public ::testing::Test {
   }
   void TearDown() override { anim_state.store(nullptr); }
   AnimState state;
+  SDL_Surface* display = nullptr;
   std::vector<uint32_t> before;
 };
 
@@ -47,7 +48,7 @@ TEST_F(Dividers, UpperLineAsSavedLowerLineMirrored) {
   std::vector<uint32_t> row(640);
   for (int i = 0; i < 640; ++i) row[size_t(i)] = 0x01000000u * uint32_t(i % 7) + uint32_t(i);
   saved_divider_row = row.data();
-  draw_divider_lines();
+  draw_divider_lines(frame_of(display));
   EXPECT_EQ(upper_divider_row(), 67);
   EXPECT_EQ(pixel_at(display, 0, 400), row[639]);
   EXPECT_EQ(pixel_at(display, 0, 67), row[0]);
@@ -62,13 +63,13 @@ TEST_F(Dividers, UpperLineAsSavedLowerLineMirrored) {
 
 TEST_F(Dividers, FadeLimitsOnlyTheBandBetweenTheLines) {
   state.fade = 128;
-  fade_in_band();
+  fade_in_band(frame_of(display));
   EXPECT_EQ(pixel_at(display, 5, 172), bytes(128, 100, 128, 177));
   EXPECT_EQ(pixel_at(display, 639, 399), bytes(128, 100, 128, (639 + 399) & 0xff));
   EXPECT_EQ(pixel_at(display, 5, 171), before[171 * 640 + 5]);
   EXPECT_EQ(pixel_at(display, 5, 400), before[400 * 640 + 5]);
   state.fade = 0;
-  fade_in_band();
+  fade_in_band(frame_of(display));
   EXPECT_EQ(pixel_at(display, 5, 172), bytes(0, 0, 0, 177));
   EXPECT_EQ(pixel_at(display, 639, 399), bytes(0, 0, 0, (639 + 399) & 0xff));
 }
@@ -84,7 +85,7 @@ TEST_F(Dividers, EveryFadeLevelMatchesTheReference) {
     std::copy(before.begin(), before.end(), pixels_of(display));
     expected = before;
     state.fade = uint8_t(level);
-    fade_in_band();
+    fade_in_band(frame_of(display));
     reference::fade_band(expected.data(), uint8_t(level));
     for (size_t p = 0; p < expected.size(); ++p)
       ASSERT_EQ(pixels_of(display)[p], expected[p]) << "level " << level << " pixel " << p;

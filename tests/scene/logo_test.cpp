@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/entry_points.h"
 #include "gfx/blit.h"
-#include "gfx/display.h"
+#include "gfx/frame.h"
+#include "platform/entry_points.h"
 #include "reference/reference.h"
 #include "scene/anim_state.h"
 #include "support/asset_files.h"
@@ -22,7 +22,7 @@ uint32_t stored(uint32_t b0, uint32_t b1, uint32_t b2, uint32_t b3) { return byt
 class Logo : public ::testing::Test {
  protected:
   void SetUp() override {
-    open_test_display();
+    display = open_test_display();
     anim_state.store(&state);
   }
   void TearDown() override {
@@ -40,6 +40,7 @@ class Logo : public ::testing::Test {
   }
   ScratchDirectory scratch;
   AnimState state;
+  SDL_Surface* display = nullptr;
 };
 
 using reference::logo_wave;
@@ -101,7 +102,7 @@ TEST_F(Logo, WorkedPixelsOfTheWobble) {
   pixel_at(logo_fx->surface, 1, 0) = bytes(100, 100, 100, 150);
   pixel_at(logo_fx->surface, 2, 0) = bytes(100, 100, 100, 0);
   for (int x = 0; x < display_width; ++x) pixel_at(display, x, 0) = bytes(255, 255, 255, 77);
-  logo_draw();
+  logo_draw(frame_of(display));
   const int x = logo_fx->x;  // sway 0 at tick 128
   EXPECT_EQ(x, 319);
   EXPECT_EQ(pixel_at(display, x, 0), bytes(140, 180, 220, 77));
@@ -112,7 +113,7 @@ TEST_F(Logo, WorkedPixelsOfTheWobble) {
 
 TEST_F(Logo, NegativeSumsClampToZeroAfterTheAlphaCap) {
   set_up_logo(1, 1, bytes(10, 100, 200, 255), 0.0, 128, 128.0);  // row and column index 128
-  logo_draw();
+  logo_draw(frame_of(display));
   EXPECT_EQ(pixel_at(display, logo_fx->x, 0), bytes(0, 22, 82, 0));
 }
 
@@ -120,26 +121,26 @@ TEST_F(Logo, SwayFollowsTheTickModulo256) {
   for (auto [tick, sway] : {std::pair{128, 0}, {64, 39}, {191, -39}, {256 + 64, 39}}) {
     set_up_logo(2, 1, bytes(0, 0, 0, 255), 2.0, tick, 128.0);  // black stays black
     pixel_at(display, logo_fx->x + sway - 1, 2) = 0x12345678;
-    logo_draw();
+    logo_draw(frame_of(display));
     EXPECT_EQ(pixel_at(display, logo_fx->x + sway - 1, 2), darken_pixel(0x12345678)) << tick;
     EXPECT_EQ(pixel_at(display, logo_fx->x + sway, 2), 0u) << tick;
     EXPECT_EQ(pixel_at(display, logo_fx->x + sway + 1, 2), 0u) << tick;
     logo_free();
-    open_test_display();
+    display = open_test_display();
   }
 }
 
 TEST_F(Logo, RowComesFromTheBounceOrFromTheIntroWhileUnset) {
   set_up_logo(1, 1, bytes(0, 0, 0, 255), 3.99, 128, 128.0);
   pixel_at(display, logo_fx->x, 3) = bytes(9, 9, 9, 9);
-  logo_draw();
+  logo_draw(frame_of(display));
   EXPECT_EQ(pixel_at(display, logo_fx->x, 3), bytes(0, 0, 0, 9));
   EXPECT_EQ(logo_fx->y, 3);
 
   state.logo_y = logo_y_unset;
   logo_fx->y = 7;  // where the intro left it
   pixel_at(display, logo_fx->x, 7) = bytes(9, 9, 9, 9);
-  logo_draw();
+  logo_draw(frame_of(display));
   EXPECT_EQ(pixel_at(display, logo_fx->x, 7), bytes(0, 0, 0, 9));
   EXPECT_EQ(state.logo_y, 7.0);
 }
@@ -173,7 +174,7 @@ TEST_F(Logo, WholeDrawMatchesTheLiteralReference) {
     std::vector<uint32_t> expected(pixels_of(display), pixels_of(display) + 640 * 480);
     reference::logo_with_band(expected.data(), pixels.data(), k.w, k.h, 320 - k.w / 2 + reference::logo_sway(k.tick),
                               int(k.row), k.phase);
-    logo_draw();
+    logo_draw(frame_of(display));
     const uint32_t* drawn = pixels_of(display);
     for (size_t p = 0; p < expected.size(); ++p)
       ASSERT_EQ(drawn[p], expected[p]) << "width " << k.w << " row " << p / 640 << " column " << p % 640;

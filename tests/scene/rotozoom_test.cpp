@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "gfx/frame.h"
 #include "platform/entry_points.h"
-#include "gfx/display.h"
 #include "reference/reference.h"
 #include "scene/anim_state.h"
 #include "support/media_double.h"
@@ -21,7 +21,7 @@ uint32_t texel_name(uint32_t row, uint32_t column) { return row << 8 | column | 
 class Background : public ::testing::Test {
  protected:
   void SetUp() override {
-    open_test_display();
+    display = open_test_display();
     anim_state.store(&state);
     texture = make_surface(256, 256);
     for (int v = 0; v < 256; ++v)
@@ -33,6 +33,7 @@ class Background : public ::testing::Test {
     anim_state.store(nullptr);
   }
   AnimState state;
+  SDL_Surface* display = nullptr;
   SDL_Surface* texture = nullptr;
 };
 
@@ -45,7 +46,7 @@ TEST_F(Background, EveryStepMatchesTheLiteralFormulaAtEveryPixel) {
     state.angle = int16_t(step);
     reference::background(step, pixels_of(texture), expected.data());
     std::fill_n(pixels_of(display), expected.size(), 0xdeadbeefu);
-    rotozoom_draw();
+    rotozoom_draw(frame_of(display));
     const uint32_t* drawn = pixels_of(display);
     for (size_t p = 0; p < expected.size(); ++p)
       ASSERT_EQ(drawn[p], expected[p]) << "step " << step << " row " << p / 640 << " column " << p % 640;
@@ -54,7 +55,7 @@ TEST_F(Background, EveryStepMatchesTheLiteralFormulaAtEveryPixel) {
 
 TEST_F(Background, StepZeroShowsTheWorkedTexels) {
   rotozoom_init(texture);
-  rotozoom_draw();
+  rotozoom_draw(frame_of(display));
   EXPECT_EQ(pixel_at(display, 0, 0), texel_name(128, 128));
   EXPECT_EQ(pixel_at(display, 1, 0), texel_name(127, 129));
   EXPECT_EQ(pixel_at(display, 0, 1), texel_name(129, 129));

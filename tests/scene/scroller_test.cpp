@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "gfx/frame.h"
 #include "platform/entry_points.h"
-#include "gfx/display.h"
 #include "reference/reference.h"
 #include "scene/anim_state.h"
 #include "support/font_sheet.h"
@@ -17,7 +17,7 @@ namespace {
 class ScrollerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    open_test_display();
+    display = open_test_display();
     anim_state.store(&state);
     init();
   }
@@ -40,7 +40,7 @@ class ScrollerTest : public ::testing::Test {
   }
   void draw_at(double scroll_x) {
     state.scroll_x = scroll_x;
-    scroller_draw();
+    scroller_draw(frame_of(display));
   }
   bool letter_in_column(int x) {
     for (int y = 405; y < 461; ++y)
@@ -49,6 +49,7 @@ class ScrollerTest : public ::testing::Test {
   }
 
   AnimState state;
+  SDL_Surface* display = nullptr;
   SDL_Surface* sheet = nullptr;
 };
 
@@ -83,17 +84,17 @@ TEST_F(ScrollerTest, LettersRideTheSineFromMinus32To639) {
   draw_at(0.0);  // x = 0, sin(0) = 0
   EXPECT_EQ(pixel_at(display, 0, 420), glyph_colour(0));
   EXPECT_EQ(pixel_at(display, 0, 419), 0u);
-  open_test_display();
+  display = open_test_display();
   scroller->x_offsets = {50};
   draw_at(100.0);  // x = 150, sin(11.5) × 15 + 420 = 406.87
   EXPECT_EQ(pixel_at(display, 150, 406), glyph_colour(0));
   EXPECT_EQ(pixel_at(display, 150, 405), 0u);
 
   set_text("A");
-  open_test_display();
+  display = open_test_display();
   draw_at(639.0);
   EXPECT_TRUE(letter_in_column(639));
-  open_test_display();
+  display = open_test_display();
   draw_at(640.0);
   draw_at(-32.0);  // handed to the clip, which finds nothing left
   draw_at(-33.0);
@@ -130,7 +131,7 @@ TEST_F(ScrollerTest, BandAndReflectionFollowTheirRowsInOrder) {
   set_text("");
   for (int y = 0; y < 480; ++y)
     for (int x = 0; x < 640; ++x) pixel_at(display, x, y) = pattern(x, y);
-  scroller_draw();
+  scroller_draw(frame_of(display));
 
   struct Row {
     int row, source, darkenings;

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "gfx/frame.h"
 #include "platform/entry_points.h"
-#include "gfx/display.h"
 #include "support/font_sheet.h"
 #include "support/media_double.h"
 
@@ -11,7 +11,7 @@ namespace {
 
 class TextPanelTest : public ::testing::Test {
  protected:
-  void SetUp() override { open_test_display(); }
+  void SetUp() override { display = open_test_display(); }
   void TearDown() override {
     text_panel_free();
     lib::SDL_FreeSurface(sheet);
@@ -35,6 +35,7 @@ class TextPanelTest : public ::testing::Test {
         if (panel(x, y) != 0) return false;
     return true;
   }
+  SDL_Surface* display = nullptr;
   SDL_Surface* sheet = nullptr;
 };
 
@@ -94,7 +95,7 @@ TEST_F(TextPanelTest, WithoutAnAtlasThePanelIsEmptyButStillDrawn) {
   EXPECT_EQ(text_panel->atlas, nullptr);
   text_panel_typeset();
   EXPECT_TRUE(panel_is_transparent());
-  text_panel_draw();
+  text_panel_draw(frame_of(display));
 }
 
 TEST_F(TextPanelTest, DrawBlendsThePanelOntoTheDisplayAt70By190) {
@@ -102,7 +103,7 @@ TEST_F(TextPanelTest, DrawBlendsThePanelOntoTheDisplayAt70By190) {
   text_panel_typeset();
   pixel_at(display, 69, 190) = 0x00123456;
   pixel_at(display, 570, 390) = 0x00123456;  // under a transparent part
-  text_panel_draw();
+  text_panel_draw(frame_of(display));
   EXPECT_EQ(pixel_at(display, 70, 190), glyph_of('I'));
   EXPECT_EQ(pixel_at(display, 69, 190), 0x00123456u);
   EXPECT_EQ(pixel_at(display, 570, 390), 0x00123456u);
