@@ -42,10 +42,9 @@ namespace {
 constexpr size_t frame_pixels = size_t(display_width) * display_height;
 const int background_steps[] = {0, 160, 320, 480, 600};
 
-// Everything a frame reads, as the scene driver sets it up, plus the
-// surfaces that the references and SDL draw into.
-struct BenchScene {
-  AnimState state;
+// The intro's Scene, set up as the scene driver sets it up, plus the
+// surfaces that the effects, the references and SDL draw into.
+struct BenchScene : Scene {
   SDL_Surface* display = nullptr;  // what the intro's effects draw on
   FrameView frame{};
   SDL_Surface* big_font = nullptr;
@@ -102,7 +101,7 @@ void set_up_scene() {
   swap_red_blue(scene.texture);
   text_panel_init(scene.small_font);
   text_panel_typeset();
-  rotozoom_init(scene.texture);
+  rotozoom_init(scene.background, scene.texture);
   scroller_init(scene.big_font);
   for (int x = 0; x < display_width; ++x) scene.divider_row.push_back(divider_grey(x));
   saved_divider_row = scene.divider_row.data();
@@ -121,7 +120,7 @@ void set_up_scene() {
 void draw_reference_frame(int step) {
   AnimState& state = scene.state;
   uint32_t* frame = words(scene.reference_display);
-  reference::background(step, rotozoom->texels, frame);
+  reference::background(step, scene.background.texels, frame);
   reference::blit(text_panel->surface, scene.reference_display, text_panel_left, text_panel_top);
   reference::scroller(scene.reference_display, *scroller, state.scroll_x);
   if (state.fade != 255) reference::fade_band(frame, state.fade);
@@ -135,7 +134,7 @@ void check_frames_agree() {
     for (int step : {0, 77, 160, 333, 480, 639}) {
       scene.state.angle = int16_t(step);
       scene.state.fade = uint8_t(fade);
-      draw_scene_frame(scene.frame);
+      draw_scene_frame(scene, scene.frame);
       draw_reference_frame(step);
       if (std::memcmp(scene.display->pixels, scene.reference_display->pixels, frame_pixels * 4) != 0) {
         std::fprintf(stderr, "frame_bench: the frame at step %d, fade %d differs from the reference\n", step, fade);
@@ -148,16 +147,15 @@ void check_frames_agree() {
 // ---- The benchmarks ----
 
 void background_fast(benchmark::State& st) {
-  scene.state.angle = int16_t(st.range(0));
   for (auto _ : st) {
-    rotozoom_draw(scene.frame);
+    rotozoom_draw(scene.background, scene.frame, int(st.range(0)));
     benchmark::ClobberMemory();
   }
 }
 
 void background_reference(benchmark::State& st) {
   for (auto _ : st) {
-    reference::background(int(st.range(0)), rotozoom->texels, words(scene.reference_display));
+    reference::background(int(st.range(0)), scene.background.texels, words(scene.reference_display));
     benchmark::ClobberMemory();
   }
 }
@@ -165,7 +163,7 @@ void background_reference(benchmark::State& st) {
 // The panel goes over a drawn background; repeated blits keep mixing into the
 // same pixels, which costs the same as the first.
 void panel_fast(benchmark::State& st) {
-  rotozoom_draw(scene.frame);
+  rotozoom_draw(scene.background, scene.frame, scene.state.angle);
   for (auto _ : st) {
     text_panel_draw(scene.frame);
     benchmark::ClobberMemory();
@@ -173,7 +171,7 @@ void panel_fast(benchmark::State& st) {
 }
 
 void panel_reference(benchmark::State& st) {
-  reference::background(0, rotozoom->texels, words(scene.reference_display));
+  reference::background(0, scene.background.texels, words(scene.reference_display));
   for (auto _ : st) {
     reference::blit(text_panel->surface, scene.reference_display, text_panel_left, text_panel_top);
     benchmark::ClobberMemory();
@@ -190,7 +188,7 @@ void panel_sdl(benchmark::State& st) {
 }
 
 void scroller_fast(benchmark::State& st) {
-  rotozoom_draw(scene.frame);
+  rotozoom_draw(scene.background, scene.frame, scene.state.angle);
   for (auto _ : st) {
     scroller_draw(scene.frame);
     benchmark::ClobberMemory();
@@ -276,7 +274,7 @@ void frame_fast(benchmark::State& st) {
   for (auto _ : st) {
     scene.state.angle = int16_t(step);
     step = (step + 1) % rotozoom_steps;
-    draw_scene_frame(scene.frame);
+    draw_scene_frame(scene, scene.frame);
     benchmark::ClobberMemory();
   }
   set_scene_values(scene.state);
@@ -303,8 +301,8 @@ void frame_memcpy(benchmark::State& st) {
 // The background's set-up: allocating and filling its tables.
 void background_set_up(benchmark::State& st) {
   for (auto _ : st) {
-    rotozoom_free();
-    rotozoom_init(scene.texture);
+    rotozoom_free(scene.background);
+    rotozoom_init(scene.background, scene.texture);
   }
 }
 

@@ -1,15 +1,13 @@
 #include "scene/rotozoom.h"
 
 #include <cmath>
+#include <initializer_list>
 #include <new>
 
 #include "gfx/fast_paths.h"
 #include "gfx/frame.h"
 #include "scene/angles.h"
-#include "scene/anim_state.h"
 #include "scene/rotozoom_paths.h"
-
-RotoZoom* rotozoom;
 
 namespace {
 
@@ -20,12 +18,6 @@ constexpr size_t column_table_size = size_t(rotozoom_steps) * display_width;
 double* row_entries(double* table, int step) { return table + size_t(step) * display_height; }
 double* column_entries(double* table, int step) { return table + size_t(step) * display_width; }
 
-void free_tables(RotoZoom* record) {
-  delete[] record->row_cos;
-  delete[] record->row_sin;
-  delete[] record->col_sin;
-  delete[] record->col_cos;
-}
 
 void fill_step(RotoZoom& record, int step) {
   const double angle = rotozoom_angle(step);
@@ -58,30 +50,23 @@ double rotozoom_angle(int step) {
   return static_cast<double>(step * 360.0L / rotozoom_steps * static_cast<long double>(intro_pi) / 180.0L);
 }
 
-RotoZoom* rotozoom_init(SDL_Surface* texture) {
-  auto* record = new (std::nothrow) RotoZoom{};
-  if (record == nullptr) return nullptr;
-  record->texture = texture;
-  record->texels = pixels_of(texture);
-  record->row_cos = new (std::nothrow) double[row_table_size];
-  record->row_sin = new (std::nothrow) double[row_table_size];
-  record->col_sin = new (std::nothrow) double[column_table_size];
-  record->col_cos = new (std::nothrow) double[column_table_size];
-  if (!record->row_cos || !record->row_sin || !record->col_sin || !record->col_cos) {
-    free_tables(record);
-    delete record;
-    return nullptr;
+bool rotozoom_init(RotoZoom& record, const SDL_Surface* texture) {
+  record.texels = pixels_of(texture);
+  record.row_cos = new (std::nothrow) double[row_table_size];
+  record.row_sin = new (std::nothrow) double[row_table_size];
+  record.col_sin = new (std::nothrow) double[column_table_size];
+  record.col_cos = new (std::nothrow) double[column_table_size];
+  if (!record.row_cos || !record.row_sin || !record.col_sin || !record.col_cos) {
+    rotozoom_free(record);
+    return false;
   }
-  for (int step = 0; step < rotozoom_steps; ++step) fill_step(*record, step);
-  rotozoom = record;
-  store_start_angle(0);
-  return record;
+  for (int step = 0; step < rotozoom_steps; ++step) fill_step(record, step);
+  return true;
 }
 
 namespace {
 
-StepTables current_step(const RotoZoom& record) {
-  const int step = anim_state.load(relaxed)->angle.load(relaxed);
+StepTables tables_of(const RotoZoom& record, int step) {
   return {record.zoom_table[step], row_entries(record.row_cos, step), row_entries(record.row_sin, step),
           column_entries(record.col_sin, step), column_entries(record.col_cos, step)};
 }
@@ -110,14 +95,14 @@ const DrawBackground draw_frame = chosen_path(draw_plain, draw_background_avx2);
 
 }  // namespace
 
-void rotozoom_draw(const FrameView& frame) {
-  if (rotozoom == nullptr) return;
-  draw_frame(current_step(*rotozoom), rotozoom->texels, frame);
+void rotozoom_draw(const RotoZoom& record, const FrameView& frame, int step) {
+  if (record.row_cos == nullptr) return;  // no tables: nothing to draw
+  draw_frame(tables_of(record, step), record.texels, frame);
 }
 
-void rotozoom_free() {
-  if (rotozoom == nullptr) return;
-  free_tables(rotozoom);
-  delete rotozoom;
-  rotozoom = nullptr;
+void rotozoom_free(RotoZoom& record) {
+  for (double** table : {&record.row_cos, &record.row_sin, &record.col_sin, &record.col_cos}) {
+    delete[] *table;
+    *table = nullptr;
+  }
 }

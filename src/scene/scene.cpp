@@ -151,37 +151,39 @@ bool escape_pressed_last(const SDL_Event& event) {
 
 // Draws and presents frames without waiting until `running` is clear after a
 // presented frame.
-void run_frame_loop(AnimState& state, SDL_Surface* display) {
+void run_frame_loop(Scene& scene, SDL_Surface* display) {
+  AnimState& state = scene.state;
   const FrameView frame = frame_of(display);
   SDL_Event event{};  // holds no event until the first is taken
   do {
     while (lib::SDL_PollEvent(&event) != 0) {
     }
     if (escape_pressed_last(event)) state.running.store(0, relaxed);
-    draw_scene_frame(frame);
+    draw_scene_frame(scene, frame);
     lib::SDL_Flip(display);
   } while (state.running.load(relaxed) != 0);
 }
 
 // From the start of the music and the clock to the release of the effects.
 // `module` is null when the scene runs without music.
-void run_animated_scene(AnimState& state, SceneImages& images, MODULE* module, SDL_Surface* display) {
-  state.running.store(1, relaxed);
+void run_animated_scene(Scene& scene, SceneImages& images, MODULE* module, SDL_Surface* display) {
+  scene.state.running.store(1, relaxed);
   const Worker music = module != nullptr ? start_worker(music_thread, module) : Worker{};
   if (module != nullptr && !music.started) lib::Player_Free(module);  // no thread will play it
   const Worker clock = start_worker(clock_thread, nullptr);
 
   text_panel_init(images.small_font);
   text_panel_typeset();
-  rotozoom_init(images.texture);
+  rotozoom_init(scene.background, images.texture);
+  store_start_angle(0);
   scroller_init(images.big_font);
   store_start_fade(0);
 
-  run_frame_loop(state, display);
+  run_frame_loop(scene, display);
 
   join_worker(music);
   join_worker(clock);
-  rotozoom_free();
+  rotozoom_free(scene.background);
   scroller_free();
   logo_free();
   text_panel_free();
@@ -191,7 +193,7 @@ void run_animated_scene(AnimState& state, SceneImages& images, MODULE* module, S
 
 // Everything between a set-up logo and the release of the effects. A module
 // that the music library cannot load ends the scene before anything shows.
-void run_with_logo(AnimState& state, SceneImages& images, bool music_ready, SDL_Surface* display) {
+void run_with_logo(Scene& scene, SceneImages& images, bool music_ready, SDL_Surface* display) {
   swap_red_blue(images.texture);
   lib::SDL_FillRect(display, nullptr, 0);
   MODULE* module = nullptr;
@@ -204,30 +206,30 @@ void run_with_logo(AnimState& state, SceneImages& images, bool music_ready, SDL_
     module->wrap = 1;  // restart at its end instead of stopping
   }
   play_intro(display);
-  run_animated_scene(state, images, module, display);
+  run_animated_scene(scene, images, module, display);
 }
 
 }  // namespace
 
-void draw_scene_frame(const FrameView& frame) {
-  rotozoom_draw(frame);
+void draw_scene_frame(Scene& scene, const FrameView& frame) {
+  const AnimState& state = scene.state;
+  rotozoom_draw(scene.background, frame, state.angle.load(relaxed));
   text_panel_draw(frame);
   scroller_draw(frame);
-  const AnimState& state = *anim_state.load(relaxed);
   if (state.fade.load(relaxed) != 255) fade_in_band(frame);  // after the scroller, before the logo
   logo_draw(frame);
   draw_divider_lines(frame);
 }
 
 void run_main_scene(SDL_Surface* display) {
-  std::unique_ptr<AnimState> state(new (std::nothrow) AnimState{});
-  if (!state) return;
-  anim_state.store(state.get(), relaxed);
+  std::unique_ptr<Scene> scene(new (std::nothrow) Scene{});
+  if (!scene) return;
+  anim_state.store(&scene->state, relaxed);
   const bool music_ready = prepare_music_library();
   SceneImages images{};
-  if (load_scene_images(images) && logo_init()) run_with_logo(*state, images, music_ready, display);
+  if (load_scene_images(images) && logo_init()) run_with_logo(*scene, images, music_ready, display);
   free_scene_images(images);
   anim_state.store(nullptr, relaxed);
-  state.reset();
+  scene.reset();
   lib::MikMod_Exit();
 }

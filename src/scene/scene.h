@@ -6,6 +6,15 @@
 #include <SDL/SDL.h>
 
 #include "gfx/frame.h"
+#include "scene/anim_state.h"
+#include "scene/rotozoom.h"
+
+// What the running scene draws from: its animation state and its effects,
+// owned by the scene driver from the scene's set-up to its release.
+struct Scene {
+  AnimState state;
+  RotoZoom background;
+};
 
 // Runs the whole scene on `display`, on the calling (main) thread, and
 // returns when it has ended and released everything it set up; the display
@@ -14,6 +23,7 @@
 // load. With no sound driver at all it runs without music.
 void run_main_scene(SDL_Surface* display);
 
-// One frame of the scene's loop, drawn but not presented: background, text
-// panel, scroller, the fade-in band while it runs, logo, divider lines.
-void draw_scene_frame(const FrameView& frame);
+// One frame of the scene's loop onto the 640 × 480 frame, drawn but not
+// presented: background, text panel, scroller, the fade-in band while it
+// runs, logo, divider lines.
+void draw_scene_frame(Scene& scene, const FrameView& frame);
