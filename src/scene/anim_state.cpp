@@ -49,6 +49,18 @@ void advance_tick(AnimState& state) {
   advance_logo_bounce(state);
 }
 
+void start_logo_bounce(AnimState& state) {
+  state.tick.store(128, relaxed);
+  state.velocity.store(0.0f, relaxed);
+  state.logo_y.store(logo_y_unset, relaxed);
+}
+
+int16_t logo_row(AnimState& state, int16_t intro_row) {
+  double expected = logo_y_unset;
+  state.logo_y.compare_exchange_strong(expected, static_cast<double>(intro_row), relaxed);
+  return static_cast<int16_t>(state.logo_y.load(relaxed));
+}
+
 void store_start_angle(int16_t angle) {
   std::lock_guard<std::mutex> guard(tick_lock);
   anim_state.load(relaxed)->angle.store(angle, relaxed);

@@ -33,6 +33,15 @@ extern std::atomic<AnimState*> anim_state;
 // Marks a logo position not yet taken from the logo itself.
 constexpr double logo_y_unset = -128.0;
 
+// Seeds the logo's motion before the scene's threads start: tick 128 (no
+// sway), the bounce at rest, its row not yet taken from the logo.
+void start_logo_bounce(AnimState& state);
+
+// The logo's row for a frame: the bounce's, except that a frame before the
+// first tick takes `intro_row`, where the intro left the logo, and keeps it
+// as the bounce's start.
+int16_t logo_row(AnimState& state, int16_t intro_row);
+
 // Sleep between two ticks of either worker thread.
 constexpr unsigned tick_microseconds = 10000;
 

@@ -7,7 +7,6 @@
 #include "scene/angles.h"
 #include "scene/anim_state.h"
 #include "scene/dividers_paths.h"
-#include "scene/logo.h"
 
 uint32_t* saved_divider_row;
 
@@ -20,15 +19,15 @@ uint8_t limited(uint32_t byte, uint8_t level) { return byte > level ? level : ui
 
 }  // namespace
 
-int upper_divider_row() { return logo_fx->surface->h + 10; }
+int upper_divider_row(int logo_height) { return logo_height + 10; }
 
 uint32_t divider_grey(int column) {
   const int grey = static_cast<int>(256 * std::sin(double(column) / divider_length * 180 * intro_pi / 180));
   return uint32_t(grey & 0xff) * 0x010101u;
 }
 
-void draw_divider_lines(const FrameView& frame) {
-  uint32_t* upper = frame.row(upper_divider_row());
+void draw_divider_lines(const FrameView& frame, int upper_row) {
+  uint32_t* upper = frame.row(upper_row);
   uint32_t* lower = frame.row(lower_divider_row);
   for (int i = 0; i < divider_length; ++i) {
     lower[divider_length - 1 - i] = saved_divider_row[i];

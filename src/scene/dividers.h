@@ -14,16 +14,17 @@ constexpr int divider_length = 640;
 extern uint32_t* saved_divider_row;
 
 // The upper line's display row: the logo's height plus 10.
-int upper_divider_row();
+int upper_divider_row(int logo_height);
 
 // The intro's shading at `column`: 256 × sin(column / 640 × 180 × 3.14 / 180)
 // truncated, in all three colour bytes with byte 3 zero. Grey 0 at column 0,
 // 255 in the middle, 1 at column 639.
 uint32_t divider_grey(int column);
 
-// Redraws both lines from the saved row: the upper one as saved, the lower
-// one mirrored (its column 0 shows the saved row's last pixel).
-void draw_divider_lines(const FrameView& frame);
+// Redraws both lines from the saved row: the upper one as saved at
+// `upper_row`, the lower one mirrored (its column 0 shows the saved row's
+// last pixel).
+void draw_divider_lines(const FrameView& frame, int upper_row);
 
 // Limits every colour byte of the frame's rows 172..399 to the animation state's
 // fade level; byte 3 is kept.

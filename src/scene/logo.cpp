@@ -1,7 +1,6 @@
 #include "scene/logo.h"
 
 #include <cmath>
-#include <new>
 
 #include "gfx/assets.h"
 #include "gfx/blit.h"
@@ -10,10 +9,7 @@
 #include "gfx/image.h"
 #include "platform/entry_points.h"
 #include "scene/angles.h"
-#include "scene/anim_state.h"
 #include "scene/logo_paths.h"
-
-LogoFx* logo_fx;
 
 namespace {
 
@@ -34,19 +30,11 @@ void fill_tables(LogoFx& logo) {
   }
 }
 
-// The logo row from the bounce; the first frame before any tick takes the
-// row the intro left.
-int16_t bounce_row(AnimState& state, const LogoFx& logo) {
-  double expected = logo_y_unset;
-  state.logo_y.compare_exchange_strong(expected, static_cast<double>(logo.y), relaxed);
-  return static_cast<int16_t>(state.logo_y.load(relaxed));
-}
-
 }  // namespace
 
 double logo_angle(int entry) { return entry / 255.0 * 360.0 * intro_pi / 180.0; }
 
-bool logo_init() {
+bool logo_init(LogoFx& logo) {
   SDL_Surface* surface = load_image(logo_path);
   if (surface == nullptr) {
     report_unusable_asset(logo_path, "not a readable 32-bit image");
@@ -57,35 +45,15 @@ bool logo_init() {
     lib::SDL_FreeSurface(surface);
     return false;
   }
-  auto* logo = new (std::nothrow) LogoFx{};
-  if (logo == nullptr) {
-    lib::SDL_FreeSurface(surface);
-    return false;
-  }
-  logo->surface = surface;
-  logo->x = static_cast<int16_t>(display_width / 2 - surface->w / 2);
-  logo->y = static_cast<int16_t>(display_height / 2 - surface->h / 2);
+  logo.surface = surface;
+  logo.x = static_cast<int16_t>(display_width / 2 - surface->w / 2);
+  logo.y = static_cast<int16_t>(display_height / 2 - surface->h / 2);
   swap_red_blue(surface);
-  fill_tables(*logo);
-  logo_fx = logo;
-
-  AnimState& state = *anim_state.load(relaxed);
-  state.tick.store(128, relaxed);
-  state.velocity.store(0.0f, relaxed);
-  state.logo_y.store(logo_y_unset, relaxed);
+  fill_tables(logo);
   return true;
 }
 
 namespace {
-
-LogoFrame start_frame(LogoFx& logo, const FrameView& frame) {
-  AnimState& state = *anim_state.load(relaxed);
-  const int16_t row = bounce_row(state, logo);
-  logo.y = row;
-  darken_rect(frame, 0, 0, frame.width, darkened_band_rows);
-  const int sway = static_cast<int>(logo.sin40[state.tick.load(relaxed) & 255]);
-  return {frame.row(row) + logo.x + sway, frame.pitch, state.phase.load(relaxed)};
-}
 
 void draw_rows_plain(const LogoFx& logo, const LogoFrame& frame) {
   const int w = logo.surface->w, h = logo.surface->h;
@@ -106,14 +74,13 @@ const DrawLogoRows draw_rows = chosen_path(draw_rows_plain, draw_logo_rows_avx2)
 
 }  // namespace
 
-void logo_draw(const FrameView& frame) {
-  LogoFx& logo = *logo_fx;
-  draw_rows(logo, start_frame(logo, frame));
+void logo_draw(const LogoFx& logo, const FrameView& frame, int row, int32_t tick, double phase) {
+  darken_rect(frame, 0, 0, frame.width, darkened_band_rows);
+  const int sway = static_cast<int>(logo.sin40[tick & 255]);
+  draw_rows(logo, {frame.row(row) + logo.x + sway, frame.pitch, phase});
 }
 
-void logo_free() {
-  if (logo_fx == nullptr) return;
-  lib::SDL_FreeSurface(logo_fx->surface);
-  delete logo_fx;
-  logo_fx = nullptr;
+void logo_free(LogoFx& logo) {
+  if (logo.surface != nullptr) lib::SDL_FreeSurface(logo.surface);
+  logo.surface = nullptr;
 }

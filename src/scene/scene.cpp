@@ -90,8 +90,7 @@ int16_t logo_rise_row(int start_row, int step) {
 
 // The logo eases from its centred row up to the top edge. Each frame shows
 // the row computed in the step before.
-void play_logo_rise(SDL_Surface* display) {
-  LogoFx& logo = *logo_fx;
+void play_logo_rise(SDL_Surface* display, LogoFx& logo) {
   const int start_row = logo.y;
   for (int step = 0; step < logo_rise_end; step += logo_rise_step) {
     lib::SDL_FillRect(display, nullptr, 0);
@@ -104,9 +103,9 @@ void play_logo_rise(SDL_Surface* display) {
 
 // Both lines grow from the left in 160 presented steps of 4 pixels; the
 // lower one is not mirrored yet.
-void play_divider_lines(SDL_Surface* display) {
+void play_divider_lines(SDL_Surface* display, int upper_row) {
   const FrameView frame = frame_of(display);
-  uint32_t* upper = frame.row(upper_divider_row());
+  uint32_t* upper = frame.row(upper_row);
   uint32_t* lower = frame.row(lower_divider_row);
   for (int column = 0; column < display_width; ++column) {
     upper[column] = divider_grey(column);
@@ -118,19 +117,20 @@ void play_divider_lines(SDL_Surface* display) {
   }
 }
 
-void save_divider_row(SDL_Surface* display) {
-  const uint32_t* upper = frame_of(display).row(upper_divider_row());
+void save_divider_row(SDL_Surface* display, int upper_row) {
+  const uint32_t* upper = frame_of(display).row(upper_row);
   saved_divider_row = new uint32_t[divider_length];
   for (int i = 0; i < divider_length; ++i) saved_divider_row[i] = upper[i];
 }
 
-void play_intro(SDL_Surface* display) {
-  fade_in_image(logo_fx->surface, display);
-  play_logo_rise(display);
+void play_intro(Scene& scene, SDL_Surface* display) {
+  const int upper_row = upper_divider_row(scene.logo.surface->h);
+  fade_in_image(scene.logo.surface, display);
+  play_logo_rise(display, scene.logo);
   lib::SDL_Delay(intro_pause_ms);
-  play_divider_lines(display);
+  play_divider_lines(display, upper_row);
   lib::SDL_Flip(display);
-  save_divider_row(display);
+  save_divider_row(display, upper_row);
 }
 
 Worker start_worker(void* (*entry)(void*), void* argument) {
@@ -185,7 +185,7 @@ void run_animated_scene(Scene& scene, SceneImages& images, MODULE* module, SDL_S
   join_worker(clock);
   rotozoom_free(scene.background);
   scroller_free();
-  logo_free();
+  logo_free(scene.logo);
   text_panel_free();
   delete[] saved_divider_row;
   saved_divider_row = nullptr;
@@ -200,12 +200,12 @@ void run_with_logo(Scene& scene, SceneImages& images, bool music_ready, SDL_Surf
   if (music_ready) {
     module = lib::Player_Load(module_path, module_channels, 0);
     if (module == nullptr) {
-      logo_free();
+      logo_free(scene.logo);
       return;
     }
     module->wrap = 1;  // restart at its end instead of stopping
   }
-  play_intro(display);
+  play_intro(scene, display);
   run_animated_scene(scene, images, module, display);
 }
 
@@ -217,8 +217,9 @@ void draw_scene_frame(Scene& scene, const FrameView& frame) {
   text_panel_draw(frame);
   scroller_draw(frame);
   if (state.fade.load(relaxed) != 255) fade_in_band(frame);  // after the scroller, before the logo
-  logo_draw(frame);
-  draw_divider_lines(frame);
+  const int row = logo_row(scene.state, scene.logo.y);
+  logo_draw(scene.logo, frame, row, state.tick.load(relaxed), state.phase.load(relaxed));
+  draw_divider_lines(frame, upper_divider_row(scene.logo.surface->h));
 }
 
 void run_main_scene(SDL_Surface* display) {
@@ -227,7 +228,10 @@ void run_main_scene(SDL_Surface* display) {
   anim_state.store(&scene->state, relaxed);
   const bool music_ready = prepare_music_library();
   SceneImages images{};
-  if (load_scene_images(images) && logo_init()) run_with_logo(*scene, images, music_ready, display);
+  if (load_scene_images(images) && logo_init(scene->logo)) {
+    start_logo_bounce(scene->state);
+    run_with_logo(*scene, images, music_ready, display);
+  }
   free_scene_images(images);
   anim_state.store(nullptr, relaxed);
   scene.reset();

@@ -7,6 +7,7 @@
 
 #include "gfx/frame.h"
 #include "scene/anim_state.h"
+#include "scene/logo.h"
 #include "scene/rotozoom.h"
 
 // What the running scene draws from: its animation state and its effects,
@@ -14,6 +15,7 @@
 struct Scene {
   AnimState state;
   RotoZoom background;
+  LogoFx logo;
 };
 
 // Runs the whole scene on `display`, on the calling (main) thread, and

@@ -36,11 +36,23 @@ TEST(Tick, FirstTickFromRestAndTheUnsetMarker) {
   EXPECT_EQ(state.logo_y, double{0.005f});
 
   AnimState marked;
-  marked.logo_y = logo_y_unset;
-  marked.velocity = 0.0f;
+  marked.velocity = 0.3f;
+  start_logo_bounce(marked);
+  EXPECT_EQ(marked.tick, 128);
   advance_tick(marked);
   EXPECT_EQ(marked.logo_y, 0.0);
   EXPECT_EQ(marked.velocity, 0.0f);
+}
+
+// Before the first tick the logo stays where the intro left it, and the
+// bounce starts from there; afterwards the bounce's position is truncated.
+TEST(Tick, LogoRowIsTheIntrosUntilTheBounceHasOne) {
+  AnimState state;
+  start_logo_bounce(state);
+  EXPECT_EQ(logo_row(state, 7), 7);
+  EXPECT_EQ(state.logo_y, 7.0);
+  state.logo_y = 3.99;
+  EXPECT_EQ(logo_row(state, 7), 3);
 }
 
 // From rest at 0: a bounce at the floor on tick 57, rest at 0 eighteen ticks
