@@ -5,10 +5,7 @@
 #include "gfx/fast_paths.h"
 #include "gfx/frame.h"
 #include "scene/angles.h"
-#include "scene/anim_state.h"
 #include "scene/dividers_paths.h"
-
-uint32_t* saved_divider_row;
 
 namespace {
 
@@ -26,12 +23,12 @@ uint32_t divider_grey(int column) {
   return uint32_t(grey & 0xff) * 0x010101u;
 }
 
-void draw_divider_lines(const FrameView& frame, int upper_row) {
+void draw_divider_lines(const FrameView& frame, const uint32_t* saved_row, int upper_row) {
   uint32_t* upper = frame.row(upper_row);
   uint32_t* lower = frame.row(lower_divider_row);
   for (int i = 0; i < divider_length; ++i) {
-    lower[divider_length - 1 - i] = saved_divider_row[i];
-    upper[i] = saved_divider_row[i];
+    lower[divider_length - 1 - i] = saved_row[i];
+    upper[i] = saved_row[i];
   }
 }
 
@@ -48,12 +45,9 @@ namespace {
 // Chosen once, at start-up (gfx/fast_paths.h).
 const LimitPixels limit_pixels = chosen_path(limit_pixels_plain, limit_pixels_avx2);
 
-uint8_t fade_level() { return anim_state.load(relaxed)->fade.load(relaxed); }
-
 }  // namespace
 
-void fade_in_band(const FrameView& frame) {
-  const uint8_t level = fade_level();
+void fade_in_band(const FrameView& frame, uint8_t level) {
   for (int row = band_first_row; row < band_end_row; ++row) {
     uint32_t* line = frame.row(row);
     limit_pixels(line, line + frame.width, level);

@@ -9,10 +9,6 @@
 constexpr int lower_divider_row = 400;
 constexpr int divider_length = 640;
 
-// The upper line as the intro drew it, one pixel per column; owned by the
-// scene driver, which fills it before the frame loop.
-extern uint32_t* saved_divider_row;
-
 // The upper line's display row: the logo's height plus 10.
 int upper_divider_row(int logo_height);
 
@@ -21,11 +17,11 @@ int upper_divider_row(int logo_height);
 // 255 in the middle, 1 at column 639.
 uint32_t divider_grey(int column);
 
-// Redraws both lines from the saved row: the upper one as saved at
-// `upper_row`, the lower one mirrored (its column 0 shows the saved row's
-// last pixel).
-void draw_divider_lines(const FrameView& frame, int upper_row);
+// Redraws both lines from `saved_row`, the upper line as the intro drew it
+// (divider_length pixels): the upper one as saved at `upper_row`, the lower
+// one mirrored (its column 0 shows the saved row's last pixel).
+void draw_divider_lines(const FrameView& frame, const uint32_t* saved_row, int upper_row);
 
-// Limits every colour byte of the frame's rows 172..399 to the animation state's
-// fade level; byte 3 is kept.
-void fade_in_band(const FrameView& frame);
+// Limits every colour byte of the frame's rows 172..399 to `level`, the
+// scene's fade-in level; byte 3 is kept.
+void fade_in_band(const FrameView& frame, uint8_t level);

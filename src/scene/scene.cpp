@@ -117,10 +117,9 @@ void play_divider_lines(SDL_Surface* display, int upper_row) {
   }
 }
 
-void save_divider_row(SDL_Surface* display, int upper_row) {
+void save_divider_row(SDL_Surface* display, int upper_row, uint32_t* saved_row) {
   const uint32_t* upper = frame_of(display).row(upper_row);
-  saved_divider_row = new uint32_t[divider_length];
-  for (int i = 0; i < divider_length; ++i) saved_divider_row[i] = upper[i];
+  for (int i = 0; i < divider_length; ++i) saved_row[i] = upper[i];
 }
 
 void play_intro(Scene& scene, SDL_Surface* display) {
@@ -130,7 +129,7 @@ void play_intro(Scene& scene, SDL_Surface* display) {
   lib::SDL_Delay(intro_pause_ms);
   play_divider_lines(display, upper_row);
   lib::SDL_Flip(display);
-  save_divider_row(display, upper_row);
+  save_divider_row(display, upper_row, scene.saved_divider_row.data());
 }
 
 Worker start_worker(void* (*entry)(void*), void* argument) {
@@ -187,8 +186,6 @@ void run_animated_scene(Scene& scene, SceneImages& images, MODULE* module, SDL_S
   scroller_free();
   logo_free(scene.logo);
   text_panel_free();
-  delete[] saved_divider_row;
-  saved_divider_row = nullptr;
 }
 
 // Everything between a set-up logo and the release of the effects. A module
@@ -216,10 +213,11 @@ void draw_scene_frame(Scene& scene, const FrameView& frame) {
   rotozoom_draw(scene.background, frame, state.angle.load(relaxed));
   text_panel_draw(frame);
   scroller_draw(frame);
-  if (state.fade.load(relaxed) != 255) fade_in_band(frame);  // after the scroller, before the logo
+  const uint8_t fade = state.fade.load(relaxed);
+  if (fade != 255) fade_in_band(frame, fade);  // after the scroller, before the logo
   const int row = logo_row(scene.state, scene.logo.y);
   logo_draw(scene.logo, frame, row, state.tick.load(relaxed), state.phase.load(relaxed));
-  draw_divider_lines(frame, upper_divider_row(scene.logo.surface->h));
+  draw_divider_lines(frame, scene.saved_divider_row.data(), upper_divider_row(scene.logo.surface->h));
 }
 
 void run_main_scene(SDL_Surface* display) {

@@ -5,8 +5,12 @@
 
 #include <SDL/SDL.h>
 
+#include <array>
+#include <cstdint>
+
 #include "gfx/frame.h"
 #include "scene/anim_state.h"
+#include "scene/dividers.h"
 #include "scene/logo.h"
 #include "scene/rotozoom.h"
 
@@ -16,6 +20,7 @@ struct Scene {
   AnimState state;
   RotoZoom background;
   LogoFx logo;
+  std::array<uint32_t, divider_length> saved_divider_row;  // the upper line as the intro drew it
 };
 
 // Runs the whole scene on `display`, on the calling (main) thread, and
