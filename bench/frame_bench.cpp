@@ -100,15 +100,15 @@ void set_up_scene() {
   if (!logo_init(scene.logo)) std::exit(1);
   scene.upper_row = upper_divider_row(scene.logo.surface->h);
   swap_red_blue(scene.texture);
-  text_panel_init(scene.small_font);
-  text_panel_typeset();
+  text_panel_init(scene.panel, scene.small_font);
+  text_panel_typeset(scene.panel);
   rotozoom_init(scene.background, scene.texture);
   scroller_init(scene.big_font);
   for (int x = 0; x < display_width; ++x) scene.saved_divider_row[size_t(x)] = divider_grey(x);
   set_scene_values(scene.state);
 
   // SDL blends only a source whose format has an alpha mask.
-  const SDL_Surface* panel = text_panel->surface;
+  const SDL_Surface* panel = scene.panel.surface;
   scene.sdl_panel = SDL_CreateRGBSurface(SDL_SRCALPHA, panel->w, panel->h, 32, 0x00ff0000, 0x0000ff00,
                                          0x000000ff, 0xff000000);
   std::memcpy(scene.sdl_panel->pixels, panel->pixels, size_t(panel->w) * size_t(panel->h) * 4);
@@ -121,7 +121,7 @@ void draw_reference_frame(int step) {
   AnimState& state = scene.state;
   uint32_t* frame = words(scene.reference_display);
   reference::background(step, scene.background.texels, frame);
-  reference::blit(text_panel->surface, scene.reference_display, text_panel_left, text_panel_top);
+  reference::blit(scene.panel.surface, scene.reference_display, text_panel_left, text_panel_top);
   reference::scroller(scene.reference_display, *scroller, state.scroll_x);
   if (state.fade != 255) reference::fade_band(frame, state.fade);
   reference::logo_with_band(frame, scene.logo, state.tick, state.phase, state.logo_y);
@@ -165,7 +165,7 @@ void background_reference(benchmark::State& st) {
 void panel_fast(benchmark::State& st) {
   rotozoom_draw(scene.background, scene.frame, scene.state.angle);
   for (auto _ : st) {
-    text_panel_draw(scene.frame);
+    text_panel_draw(scene.panel, scene.frame);
     benchmark::ClobberMemory();
   }
 }
@@ -173,7 +173,7 @@ void panel_fast(benchmark::State& st) {
 void panel_reference(benchmark::State& st) {
   reference::background(0, scene.background.texels, words(scene.reference_display));
   for (auto _ : st) {
-    reference::blit(text_panel->surface, scene.reference_display, text_panel_left, text_panel_top);
+    reference::blit(scene.panel.surface, scene.reference_display, text_panel_left, text_panel_top);
     benchmark::ClobberMemory();
   }
 }

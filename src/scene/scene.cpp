@@ -171,8 +171,8 @@ void run_animated_scene(Scene& scene, SceneImages& images, MODULE* module, SDL_S
   if (module != nullptr && !music.started) lib::Player_Free(module);  // no thread will play it
   const Worker clock = start_worker(clock_thread, nullptr);
 
-  text_panel_init(images.small_font);
-  text_panel_typeset();
+  text_panel_init(scene.panel, images.small_font);
+  text_panel_typeset(scene.panel);
   rotozoom_init(scene.background, images.texture);
   store_start_angle(0);
   scroller_init(images.big_font);
@@ -185,7 +185,7 @@ void run_animated_scene(Scene& scene, SceneImages& images, MODULE* module, SDL_S
   rotozoom_free(scene.background);
   scroller_free();
   logo_free(scene.logo);
-  text_panel_free();
+  text_panel_free(scene.panel);
 }
 
 // Everything between a set-up logo and the release of the effects. A module
@@ -211,7 +211,7 @@ void run_with_logo(Scene& scene, SceneImages& images, bool music_ready, SDL_Surf
 void draw_scene_frame(Scene& scene, const FrameView& frame) {
   const AnimState& state = scene.state;
   rotozoom_draw(scene.background, frame, state.angle.load(relaxed));
-  text_panel_draw(frame);
+  text_panel_draw(scene.panel, frame);
   scroller_draw(frame);
   const uint8_t fade = state.fade.load(relaxed);
   if (fade != 255) fade_in_band(frame, fade);  // after the scroller, before the logo

@@ -13,6 +13,7 @@
 #include "scene/dividers.h"
 #include "scene/logo.h"
 #include "scene/rotozoom.h"
+#include "scene/text_panel.h"
 
 // What the running scene draws from: its animation state and its effects,
 // owned by the scene driver from the scene's set-up to its release.
@@ -20,6 +21,7 @@ struct Scene {
   AnimState state;
   RotoZoom background;
   LogoFx logo;
+  TextPanel panel;
   std::array<uint32_t, divider_length> saved_divider_row;  // the upper line as the intro drew it
 };
 
