@@ -103,7 +103,7 @@ void set_up_scene() {
   text_panel_init(scene.panel, scene.small_font);
   text_panel_typeset(scene.panel);
   rotozoom_init(scene.background, scene.texture);
-  scroller_init(scene.big_font);
+  scroller_init(scene.scroller, scene.big_font);
   for (int x = 0; x < display_width; ++x) scene.saved_divider_row[size_t(x)] = divider_grey(x);
   set_scene_values(scene.state);
 
@@ -122,7 +122,7 @@ void draw_reference_frame(int step) {
   uint32_t* frame = words(scene.reference_display);
   reference::background(step, scene.background.texels, frame);
   reference::blit(scene.panel.surface, scene.reference_display, text_panel_left, text_panel_top);
-  reference::scroller(scene.reference_display, *scroller, state.scroll_x);
+  reference::scroller(scene.reference_display, scene.scroller, state.scroll_x);
   if (state.fade != 255) reference::fade_band(frame, state.fade);
   reference::logo_with_band(frame, scene.logo, state.tick, state.phase, state.logo_y);
   reference::divider_lines(frame, scene.saved_divider_row.data(), scene.upper_row);
@@ -190,14 +190,14 @@ void panel_sdl(benchmark::State& st) {
 void scroller_fast(benchmark::State& st) {
   rotozoom_draw(scene.background, scene.frame, scene.state.angle);
   for (auto _ : st) {
-    scroller_draw(scene.frame);
+    scroller_draw(scene.scroller, scene.frame, scene.state.scroll_x);
     benchmark::ClobberMemory();
   }
 }
 
 void scroller_reference(benchmark::State& st) {
   for (auto _ : st) {
-    reference::scroller(scene.reference_display, *scroller, scene.state.scroll_x);
+    reference::scroller(scene.reference_display, scene.scroller, scene.state.scroll_x);
     benchmark::ClobberMemory();
   }
 }

@@ -175,7 +175,10 @@ void run_animated_scene(Scene& scene, SceneImages& images, MODULE* module, SDL_S
   text_panel_typeset(scene.panel);
   rotozoom_init(scene.background, images.texture);
   store_start_angle(0);
-  scroller_init(images.big_font);
+  scroller_init(scene.scroller, images.big_font);
+  // The clock is already ticking: this start replaces whatever the early
+  // ticks left, and no tick in progress can undo it.
+  store_start_scroll_x(scroller_start_x);
   store_start_fade(0);
 
   run_frame_loop(scene, display);
@@ -183,7 +186,7 @@ void run_animated_scene(Scene& scene, SceneImages& images, MODULE* module, SDL_S
   join_worker(music);
   join_worker(clock);
   rotozoom_free(scene.background);
-  scroller_free();
+  scroller_free(scene.scroller);
   logo_free(scene.logo);
   text_panel_free(scene.panel);
 }
@@ -212,7 +215,7 @@ void draw_scene_frame(Scene& scene, const FrameView& frame) {
   const AnimState& state = scene.state;
   rotozoom_draw(scene.background, frame, state.angle.load(relaxed));
   text_panel_draw(scene.panel, frame);
-  scroller_draw(frame);
+  scroller_draw(scene.scroller, frame, scene.state.scroll_x);
   const uint8_t fade = state.fade.load(relaxed);
   if (fade != 255) fade_in_band(frame, fade);  // after the scroller, before the logo
   const int row = logo_row(scene.state, scene.logo.y);

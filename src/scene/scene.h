@@ -13,6 +13,7 @@
 #include "scene/dividers.h"
 #include "scene/logo.h"
 #include "scene/rotozoom.h"
+#include "scene/scroller.h"
 #include "scene/text_panel.h"
 
 // What the running scene draws from: its animation state and its effects,
@@ -22,6 +23,7 @@ struct Scene {
   RotoZoom background;
   LogoFx logo;
   TextPanel panel;
+  SineScroller scroller;
   std::array<uint32_t, divider_length> saved_divider_row;  // the upper line as the intro drew it
 };
 
