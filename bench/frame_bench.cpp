@@ -92,7 +92,6 @@ void set_up_scene() {
   scene.display = SDL_CreateRGBSurface(0, display_width, display_height, 32, 0, 0, 0, 0);
   scene.frame = frame_of(scene.display);
   scene.reference_display = SDL_CreateRGBSurface(0, display_width, display_height, 32, 0, 0, 0, 0);
-  anim_state.store(&scene.state);
 
   scene.big_font = load_asset(big_font_path);
   scene.small_font = load_asset(small_font_path);

@@ -2,18 +2,12 @@
 
 #include <unistd.h>
 
-#include <mutex>
-
 #include "platform/entry_points.h"
 #include "scene/rotozoom.h"
 
 std::atomic<AnimState*> anim_state{nullptr};
 
 namespace {
-
-// Taken by each tick and by the main thread's starting-value stores; the
-// per-frame reads never take it.
-std::mutex tick_lock;
 
 void advance_logo_bounce(AnimState& state) {
   // The sum is formed in double and rounded to single precision on store.
@@ -37,7 +31,7 @@ void advance_logo_bounce(AnimState& state) {
 }  // namespace
 
 void advance_tick(AnimState& state) {
-  std::lock_guard<std::mutex> guard(tick_lock);
+  std::lock_guard<std::mutex> guard(state.tick_lock);
   state.angle.store(static_cast<int16_t>((state.angle.load(relaxed) + 1) % rotozoom_steps), relaxed);
   state.scroll_x.store(state.scroll_x.load(relaxed) - 1.0, relaxed);
   const uint8_t fade = state.fade.load(relaxed);
@@ -61,23 +55,23 @@ int16_t logo_row(AnimState& state, int16_t intro_row) {
   return static_cast<int16_t>(state.logo_y.load(relaxed));
 }
 
-void store_start_angle(int16_t angle) {
-  std::lock_guard<std::mutex> guard(tick_lock);
-  anim_state.load(relaxed)->angle.store(angle, relaxed);
+void store_start_angle(AnimState& state, int16_t angle) {
+  std::lock_guard<std::mutex> guard(state.tick_lock);
+  state.angle.store(angle, relaxed);
 }
 
-void store_start_scroll_x(double scroll_x) {
-  std::lock_guard<std::mutex> guard(tick_lock);
-  anim_state.load(relaxed)->scroll_x.store(scroll_x, relaxed);
+void store_start_scroll_x(AnimState& state, double scroll_x) {
+  std::lock_guard<std::mutex> guard(state.tick_lock);
+  state.scroll_x.store(scroll_x, relaxed);
 }
 
-void store_start_fade(uint8_t fade) {
-  std::lock_guard<std::mutex> guard(tick_lock);
-  anim_state.load(relaxed)->fade.store(fade, relaxed);
+void store_start_fade(AnimState& state, uint8_t fade) {
+  std::lock_guard<std::mutex> guard(state.tick_lock);
+  state.fade.store(fade, relaxed);
 }
 
-void* clock_thread(void*) {
-  AnimState& state = *anim_state.load(relaxed);
+void* clock_thread(void* state_pointer) {
+  AnimState& state = *static_cast<AnimState*>(state_pointer);
   while (state.running.load(relaxed) != 0) {
     usleep(tick_microseconds);
     advance_tick(state);
@@ -85,9 +79,10 @@ void* clock_thread(void*) {
   return nullptr;
 }
 
-void* music_thread(void* module_pointer) {
-  auto* module = static_cast<MODULE*>(module_pointer);
-  const AnimState& state = *anim_state.load(relaxed);
+void* music_thread(void* playback_pointer) {
+  const auto& playback = *static_cast<const MusicPlayback*>(playback_pointer);
+  MODULE* module = playback.module;
+  const AnimState& state = *playback.state;
   lib::Player_Start(module);
   // The player is asked first, so a stopped module ends the loop even while
   // the scene runs on.

@@ -3,8 +3,11 @@
 // on x86 these are plain loads and stores, and no access is a data race.
 #pragma once
 
+#include <mikmod.h>
+
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
 struct AnimState {
   std::atomic<uint8_t> running{0};   // 1 while the scene runs; 0 asks every loop to end
@@ -15,6 +18,9 @@ struct AnimState {
   std::atomic<float> velocity{0.0f}; // logo bounce speed, pixels per tick
   std::atomic<double> logo_y{0.0};   // logo bounce position
   std::atomic<uint8_t> fade{0};      // scene fade-in level, 0..255
+  // Taken by each tick and by the main thread's starting-value stores; the
+  // per-frame reads never take it.
+  std::mutex tick_lock;
 };
 
 // Every access to the shared fields is relaxed: each field is read or written
@@ -53,14 +59,21 @@ void advance_tick(AnimState& state);
 
 // Starting values stored by the main thread's set-ups while the clock thread
 // already ticks; each is serialised with the tick so that it is never
-// overwritten by a tick that read the old value. They act on `anim_state`.
-void store_start_angle(int16_t angle);
-void store_start_scroll_x(double scroll_x);
-void store_start_fade(uint8_t fade);
+// overwritten by a tick that read the old value.
+void store_start_angle(AnimState& state, int16_t angle);
+void store_start_scroll_x(AnimState& state, double scroll_x);
+void store_start_fade(AnimState& state, uint8_t fade);
 
-// Thread entries. The clock thread ticks every 10 ms until it sees `running`
-// at 0 before a tick. The music thread takes the loaded MODULE*, plays it and
-// feeds the music library every 10 ms until the module stops or `running` is
-// 0, then stops and releases the module.
-void* clock_thread(void* unused);
-void* music_thread(void* module);
+// What the music thread plays, and the state whose `running` it watches.
+struct MusicPlayback {
+  MODULE* module;
+  const AnimState* state;
+};
+
+// Thread entries. The clock thread takes the AnimState* it ticks, every
+// 10 ms until it sees `running` at 0 before a tick. The music thread takes a
+// MusicPlayback*, plays its module and feeds the music library every 10 ms
+// until the module stops or `running` is 0, then stops and releases the
+// module.
+void* clock_thread(void* state);
+void* music_thread(void* playback);

@@ -166,20 +166,24 @@ void run_frame_loop(Scene& scene, SDL_Surface* display) {
 // From the start of the music and the clock to the release of the effects.
 // `module` is null when the scene runs without music.
 void run_animated_scene(Scene& scene, SceneImages& images, MODULE* module, SDL_Surface* display) {
-  scene.state.running.store(1, relaxed);
-  const Worker music = module != nullptr ? start_worker(music_thread, module) : Worker{};
+  AnimState& state = scene.state;
+  state.running.store(1, relaxed);
+  MusicPlayback playback{module, &state};
+  const Worker music = module != nullptr ? start_worker(music_thread, &playback) : Worker{};
   if (module != nullptr && !music.started) lib::Player_Free(module);  // no thread will play it
-  const Worker clock = start_worker(clock_thread, nullptr);
+  const Worker clock = start_worker(clock_thread, &state);
 
+  // An effect whose set-up fails leaves out what it could not make (a
+  // background without tables draws nothing) and the scene runs on. The
+  // clock already ticks: each start value replaces whatever the early ticks
+  // left, and no tick in progress can undo it.
   text_panel_init(scene.panel, images.small_font);
   text_panel_typeset(scene.panel);
   rotozoom_init(scene.background, images.texture);
-  store_start_angle(0);
+  store_start_angle(state, 0);
   scroller_init(scene.scroller, images.big_font);
-  // The clock is already ticking: this start replaces whatever the early
-  // ticks left, and no tick in progress can undo it.
-  store_start_scroll_x(scroller_start_x);
-  store_start_fade(0);
+  store_start_scroll_x(state, scroller_start_x);
+  store_start_fade(state, 0);
 
   run_frame_loop(scene, display);
 

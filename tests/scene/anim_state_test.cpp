@@ -6,13 +6,10 @@
 #include <chrono>
 #include <thread>
 
-#include "app/interrupt.h"
 #include "platform/entry_points.h"
 #include "support/call_log.h"
 
 namespace {
-
-constexpr auto relaxed = std::memory_order_relaxed;
 
 // The angle wraps from 639 to 0, the fade stops at 255, the rest only counts.
 TEST(Tick, AdvancesEveryFieldOnceAngleWrapsFadeSaturates) {
@@ -80,15 +77,13 @@ TEST(Tick, LogoBouncesOnA75TickCycle) {
 
 class Threads : public ::testing::Test {
  protected:
-  void SetUp() override { anim_state.store(&state, relaxed); }
-  void TearDown() override { anim_state.store(nullptr, relaxed); }
   AnimState state;
 };
 
 TEST_F(Threads, ClockNeverTicksAfterSeeingTheSceneStopped) {
   state.running = 0;
   pthread_t clock;
-  ASSERT_EQ(pthread_create(&clock, nullptr, clock_thread, nullptr), 0);
+  ASSERT_EQ(pthread_create(&clock, nullptr, clock_thread, &state), 0);
   pthread_join(clock, nullptr);
   EXPECT_EQ(state.tick, 0);
 }
@@ -96,9 +91,9 @@ TEST_F(Threads, ClockNeverTicksAfterSeeingTheSceneStopped) {
 TEST_F(Threads, ClockTicksWhileRunningAndEndsWithinATick) {
   state.running = 1;
   pthread_t clock;
-  ASSERT_EQ(pthread_create(&clock, nullptr, clock_thread, nullptr), 0);
+  ASSERT_EQ(pthread_create(&clock, nullptr, clock_thread, &state), 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  handle_interrupt(0);  // as an interrupt would
+  state.running = 0;
   const auto stopped = std::chrono::steady_clock::now();
   pthread_join(clock, nullptr);
   const auto waited = std::chrono::steady_clock::now() - stopped;
@@ -136,7 +131,8 @@ void bind_fake_player(int active_answers) {
 TEST_F(Threads, MusicStopsAndReleasesTheModuleWhenItEndsByItself) {
   bind_fake_player(2);
   state.running = 1;
-  music_thread(&the_module);
+  MusicPlayback playback{&the_module, &state};
+  music_thread(&playback);
   EXPECT_EQ(music_calls.calls(),
             (std::vector<std::string>{"Player_Start", "Player_Active", "MikMod_Update", "Player_Active",
                                       "MikMod_Update", "Player_Active", "Player_Stop", "Player_Free"}));
@@ -146,7 +142,8 @@ TEST_F(Threads, MusicEndsWithinAnUpdateOfTheSceneStopping) {
   bind_fake_player(1 << 30);
   state.running = 1;
   pthread_t music;
-  ASSERT_EQ(pthread_create(&music, nullptr, music_thread, &the_module), 0);
+  MusicPlayback playback{&the_module, &state};
+  ASSERT_EQ(pthread_create(&music, nullptr, music_thread, &playback), 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(60));
   state.running = 0;
   const auto stopped = std::chrono::steady_clock::now();
