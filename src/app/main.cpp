@@ -52,14 +52,14 @@ int main(int argc, char** argv) {
 
   // Escape or an interrupt ends only the main scene: the closing fades and
   // the credits always follow.
-  run_main_scene(display);
+  const bool scene_assets_usable = run_main_scene(display);
   fade_to_black(display);
-  show_credits(display);
+  const bool credits_font_usable = show_credits(display);
   fade_to_black(display);
 
   lib::SDL_FreeSurface(display);
   lib::SDL_Quit();
   const int unload_status = unload_libraries();
   // A run that had to leave out an asset still ends in order, but says so.
-  return any_asset_unusable() ? exit_failure : unload_status;
+  return scene_assets_usable && credits_font_usable ? unload_status : exit_failure;
 }

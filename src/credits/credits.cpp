@@ -49,12 +49,12 @@ void type_credits(SDL_Surface* display, const GlyphAtlas* atlas, const CharMap& 
 
 }  // namespace
 
-void show_credits(SDL_Surface* display) {
+bool show_credits(SDL_Surface* display) {
   SDL_Surface* sheet = load_image(small_font_path);
   if (sheet == nullptr) {
     report_unusable_asset(small_font_path, "missing, incomplete or not a 32-bit image");
     lib::SDL_Delay(hold_ms);
-    return;
+    return false;
   }
   GlyphAtlas* atlas = glyph_atlas_build(sheet, small_font_cell);
   CharMap map;
@@ -63,4 +63,5 @@ void show_credits(SDL_Surface* display) {
   lib::SDL_Delay(hold_ms);
   glyph_atlas_free(atlas);
   lib::SDL_FreeSurface(sheet);
+  return true;
 }

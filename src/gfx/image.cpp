@@ -63,16 +63,9 @@ SDL_Surface* load_image(const char* path) {
   return surface;
 }
 
-namespace {
-bool some_asset_unusable = false;
-}
-
 void report_unusable_asset(const char* path, const char* reason) {
   std::fprintf(stderr, "Cannot load %s: %s\n", path, reason);
-  some_asset_unusable = true;
 }
-
-bool any_asset_unusable() { return some_asset_unusable; }
 
 void swap_red_blue(SDL_Surface* surface) {
   auto* bytes = static_cast<unsigned char*>(surface->pixels);

@@ -11,9 +11,8 @@ SDL_Surface* load_image(const char* path);
 
 // The one message for an asset that cannot be used, on standard error:
 // "Cannot load <path>: <reason>". The run goes on without that asset, and
-// ends with a failure status (any_asset_unusable).
+// ends with a failure status.
 void report_unusable_asset(const char* path, const char* reason);
-bool any_asset_unusable();
 
 // Exchanges bytes 0 and 2 of every pixel: the logo and the texture are stored
 // red first, the display wants blue first.

@@ -227,13 +227,14 @@ void draw_scene_frame(Scene& scene, const FrameView& frame) {
   draw_divider_lines(frame, scene.saved_divider_row.data(), upper_divider_row(scene.logo.surface->h));
 }
 
-void run_main_scene(SDL_Surface* display) {
+bool run_main_scene(SDL_Surface* display) {
   std::unique_ptr<Scene> scene(new (std::nothrow) Scene{});
-  if (!scene) return;
+  if (!scene) return true;
   anim_state.store(&scene->state, relaxed);
   const bool music_ready = prepare_music_library();
   SceneImages images{};
-  if (load_scene_images(images) && logo_init(scene->logo)) {
+  const bool images_usable = load_scene_images(images) && logo_init(scene->logo);
+  if (images_usable) {
     start_logo_bounce(scene->state);
     run_with_logo(*scene, images, music_ready, display);
   }
@@ -241,4 +242,5 @@ void run_main_scene(SDL_Surface* display) {
   anim_state.store(nullptr, relaxed);
   scene.reset();
   lib::MikMod_Exit();
+  return images_usable;
 }
