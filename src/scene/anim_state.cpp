@@ -5,8 +5,6 @@
 #include "platform/entry_points.h"
 #include "scene/rotozoom.h"
 
-std::atomic<AnimState*> anim_state{nullptr};
-
 namespace {
 
 void advance_logo_bounce(AnimState& state) {

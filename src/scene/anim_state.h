@@ -28,13 +28,7 @@ struct AnimState {
 constexpr auto relaxed = std::memory_order_relaxed;
 
 static_assert(std::atomic<uint8_t>::is_always_lock_free, "the interrupt handler stores running");
-static_assert(std::atomic<AnimState*>::is_always_lock_free, "the interrupt handler reads the state");
 static_assert(std::atomic<double>::is_always_lock_free, "frames read doubles without a lock");
-
-// The state of the running scene, or null outside it. Published by the scene
-// driver after allocation and cleared before release, so the interrupt
-// handler only ever touches a live record.
-extern std::atomic<AnimState*> anim_state;
 
 // Marks a logo position not yet taken from the logo itself.
 constexpr double logo_y_unset = -128.0;

@@ -17,6 +17,7 @@
 #include "scene/angles.h"
 #include "scene/anim_state.h"
 #include "scene/dividers.h"
+#include "scene/interrupt_target.h"
 #include "scene/logo.h"
 #include "scene/rotozoom.h"
 #include "scene/scroller.h"
@@ -230,7 +231,7 @@ void draw_scene_frame(Scene& scene, const FrameView& frame) {
 bool run_main_scene(SDL_Surface* display) {
   std::unique_ptr<Scene> scene(new (std::nothrow) Scene{});
   if (!scene) return true;
-  anim_state.store(&scene->state, relaxed);
+  publish_interrupt_target(scene->state);
   const bool music_ready = prepare_music_library();
   SceneImages images{};
   const bool images_usable = load_scene_images(images) && logo_init(scene->logo);
@@ -239,7 +240,7 @@ bool run_main_scene(SDL_Surface* display) {
     run_with_logo(*scene, images, music_ready, display);
   }
   free_scene_images(images);
-  anim_state.store(nullptr, relaxed);
+  withdraw_interrupt_target();
   scene.reset();
   lib::MikMod_Exit();
   return images_usable;
