@@ -5,7 +5,8 @@
 #include <SDL/SDL.h>
 
 // Reads the image at `path` into a new surface owned by the caller. Null when
-// the file cannot be opened, ends early, has a depth other than 32, or the
+// the file cannot be opened or is not a regular file (a FIFO is refused at
+// once, never waited on), ends early, has a depth other than 32, or the
 // surface cannot be made; a null result is never half-filled.
 SDL_Surface* load_image(const char* path);
 

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/files.h"
+
 namespace lib {
 #define INTRO_DEFINE_ENTRY_POINT(name) decltype(&::name) name;
 INTRO_MEDIA_ENTRY_POINTS(INTRO_DEFINE_ENTRY_POINT)
@@ -84,6 +86,18 @@ void report_open_failure(const char* path) {
   std::printf("%s\n", reason != nullptr ? reason : "");
 }
 
+// Opens one library. The loader would wait forever on a FIFO, so anything
+// but a regular file is refused first, with the same two lines.
+void* open_library(const char* path) {
+  if (names_non_regular_file(path)) {
+    std::printf("Failed to open %s\n%s: not a regular file\n", path, path);
+    return nullptr;
+  }
+  void* handle = dlopen(path, RTLD_NOW | RTLD_GLOBAL);
+  if (handle == nullptr) report_open_failure(path);
+  return handle;
+}
+
 }  // namespace
 
 bool bind_libraries() {
@@ -98,14 +112,8 @@ bool bind_libraries() {
   }
 
   bool bound = false;
-  sdl_handle = dlopen(sdl_path, RTLD_NOW | RTLD_GLOBAL);
-  if (sdl_handle == nullptr) {
-    report_open_failure(sdl_path);
-  } else if ((mikmod_handle = dlopen(mikmod_path, RTLD_NOW | RTLD_GLOBAL)) == nullptr) {
-    report_open_failure(mikmod_path);
-  } else {
+  if ((sdl_handle = open_library(sdl_path)) != nullptr && (mikmod_handle = open_library(mikmod_path)) != nullptr)
     bound = resolve_media(sdl_handle, sdl_path) && resolve_music(mikmod_handle, mikmod_path);
-  }
 
   if (bound) {
     resolve_optional_media(sdl_handle);

@@ -14,6 +14,7 @@
 #include "gfx/frame.h"
 #include "gfx/image.h"
 #include "platform/entry_points.h"
+#include "platform/files.h"
 #include "scene/angles.h"
 #include "scene/anim_state.h"
 #include "scene/dividers.h"
@@ -203,7 +204,9 @@ void run_with_logo(Scene& scene, SceneImages& images, bool music_ready, SDL_Surf
   lib::SDL_FillRect(display, nullptr, 0);
   MODULE* module = nullptr;
   if (music_ready) {
-    module = lib::Player_Load(module_path, module_channels, 0);
+    // The music library opens the module itself, and would wait forever on a
+    // FIFO: anything but a regular file is a module that cannot be loaded.
+    if (!names_non_regular_file(module_path)) module = lib::Player_Load(module_path, module_channels, 0);
     if (module == nullptr) {
       logo_free(scene.logo);
       return;
