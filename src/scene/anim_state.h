@@ -1,6 +1,7 @@
 // The animation state shared by the main thread, the clock thread and the
-// music thread. Every field is a lock-free atomic used with relaxed order:
-// on x86 these are plain loads and stores, and no access is a data race.
+// music thread. Every value is a lock-free atomic used with relaxed order:
+// on x86 these are plain loads and stores, and no access is a data race. The
+// one lock orders the clock's ticks with the start values the set-ups store.
 #pragma once
 
 #include <mikmod.h>

@@ -17,7 +17,8 @@
 #include "scene/text_panel.h"
 
 // What the running scene draws from: its animation state and its effects,
-// owned by the scene driver from the scene's set-up to its release.
+// owned by the scene driver from the scene's set-up to its release. The
+// interrupt handler reaches the state through scene/interrupt_target.h.
 struct Scene {
   AnimState state;
   RotoZoom background;
