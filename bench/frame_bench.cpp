@@ -20,6 +20,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "gfx/assets.h"
@@ -310,19 +311,17 @@ void register_benchmarks() {
     benchmark::RegisterBenchmark("background_fast", background_fast)->Arg(step);
     benchmark::RegisterBenchmark("background_reference", background_reference)->Arg(step);
   }
-  benchmark::RegisterBenchmark("panel_fast", panel_fast);
-  benchmark::RegisterBenchmark("panel_reference", panel_reference);
-  benchmark::RegisterBenchmark("panel_sdl_blit", panel_sdl);
-  benchmark::RegisterBenchmark("scroller_fast", scroller_fast);
-  benchmark::RegisterBenchmark("scroller_reference", scroller_reference);
-  benchmark::RegisterBenchmark("fade_band_fast", fade_band_fast);
-  benchmark::RegisterBenchmark("fade_band_reference", fade_band_reference);
-  benchmark::RegisterBenchmark("logo_fast", logo_fast);
-  benchmark::RegisterBenchmark("logo_reference", logo_reference);
-  benchmark::RegisterBenchmark("dividers_fast", dividers_fast);
-  benchmark::RegisterBenchmark("dividers_reference", dividers_reference);
-  benchmark::RegisterBenchmark("darkening_fast", darkening_fast);
-  benchmark::RegisterBenchmark("darkening_reference", darkening_reference);
+  using Benchmark = void (*)(benchmark::State&);
+  const std::pair<const char*, Benchmark> effects[] = {
+      {"panel_fast", panel_fast}, {"panel_reference", panel_reference},
+      {"panel_sdl_blit", panel_sdl}, {"scroller_fast", scroller_fast},
+      {"scroller_reference", scroller_reference}, {"fade_band_fast", fade_band_fast},
+      {"fade_band_reference", fade_band_reference}, {"logo_fast", logo_fast},
+      {"logo_reference", logo_reference}, {"dividers_fast", dividers_fast},
+      {"dividers_reference", dividers_reference}, {"darkening_fast", darkening_fast},
+      {"darkening_reference", darkening_reference},
+  };
+  for (const auto& [name, run] : effects) benchmark::RegisterBenchmark(name, run);
   for (int fade : {128, 255}) {
     benchmark::RegisterBenchmark("frame_fast", frame_fast)->Arg(fade);
     benchmark::RegisterBenchmark("frame_reference", frame_reference)->Arg(fade);
