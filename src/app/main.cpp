@@ -8,7 +8,6 @@
 #include "credits/credits.h"
 #include "gfx/fade.h"
 #include "gfx/frame.h"
-#include "gfx/image.h"
 #include "platform/binding.h"
 #include "scene/scene.h"
 
