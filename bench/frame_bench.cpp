@@ -7,7 +7,9 @@
 //
 // Each benchmark is repeated and reported by its median CPU time; the last
 // line sums up the ratios that matter. Options are Google Benchmark's own;
-// without any, five repetitions of at least 0.2 s each.
+// without any, five repetitions of at least 0.2 s each. The "fast" side is
+// what the intro runs: its AVX2 versions, or its plain ones with
+// INTRO_FAST_PATHS=off in the environment.
 #include <SDL/SDL.h>
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -18,13 +20,15 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "app/binding.h"
+#include "gfx/assets.h"
 #include "gfx/blit.h"
-#include "gfx/cpu_features.h"
-#include "gfx/display.h"
+#include "gfx/fast_paths.h"
+#include "gfx/frame.h"
 #include "gfx/image.h"
+#include "platform/entry_points.h"
 #include "reference/reference.h"
 #include "scene/anim_state.h"
 #include "scene/dividers.h"
@@ -39,14 +43,15 @@ namespace {
 constexpr size_t frame_pixels = size_t(display_width) * display_height;
 const int background_steps[] = {0, 160, 320, 480, 600};
 
-// Everything a frame reads, as the scene driver sets it up, plus the
-// surfaces that the references and SDL draw into.
-struct BenchScene {
-  AnimState state;
+// The intro's Scene, set up as the scene driver sets it up, plus the
+// surfaces that the effects, the references and SDL draw into.
+struct BenchScene : Scene {
+  SDL_Surface* display = nullptr;  // what the intro's effects draw on
+  FrameView frame{};
+  int upper_row = 0;  // the upper divider's
   SDL_Surface* big_font = nullptr;
   SDL_Surface* small_font = nullptr;
   SDL_Surface* texture = nullptr;
-  std::vector<uint32_t> divider_row;
   SDL_Surface* reference_display = nullptr;
   SDL_Surface* sdl_display = nullptr;  // the peer's destination: the display's format
   SDL_Surface* sdl_panel = nullptr;    // the panel with an alpha mask, for SDL's blitter
@@ -85,25 +90,25 @@ void set_scene_values(AnimState& state) {
 void set_up_scene() {
   bind_media_library();
   if (chdir(INTRO_PROJECT_DIR) != 0) std::exit(1);
-  display = SDL_CreateRGBSurface(0, display_width, display_height, 32, 0, 0, 0, 0);
+  scene.display = SDL_CreateRGBSurface(0, display_width, display_height, 32, 0, 0, 0, 0);
+  scene.frame = frame_of(scene.display);
   scene.reference_display = SDL_CreateRGBSurface(0, display_width, display_height, 32, 0, 0, 0, 0);
-  anim_state.store(&scene.state);
 
   scene.big_font = load_asset(big_font_path);
   scene.small_font = load_asset(small_font_path);
   scene.texture = load_asset(texture_path);
-  if (!logo_init()) std::exit(1);
+  if (!logo_init(scene.logo)) std::exit(1);
+  scene.upper_row = upper_divider_row(scene.logo.surface->h);
   swap_red_blue(scene.texture);
-  text_panel_init(scene.small_font);
-  text_panel_typeset();
-  rotozoom_init(scene.texture);
-  scroller_init(scene.big_font);
-  for (int x = 0; x < display_width; ++x) scene.divider_row.push_back(divider_grey(x));
-  saved_divider_row = scene.divider_row.data();
+  text_panel_init(scene.panel, scene.small_font);
+  text_panel_typeset(scene.panel);
+  rotozoom_init(scene.background, scene.texture);
+  scroller_init(scene.scroller, scene.big_font);
+  for (int x = 0; x < display_width; ++x) scene.saved_divider_row[size_t(x)] = divider_grey(x);
   set_scene_values(scene.state);
 
   // SDL blends only a source whose format has an alpha mask.
-  const SDL_Surface* panel = text_panel->surface;
+  const SDL_Surface* panel = scene.panel.surface;
   scene.sdl_panel = SDL_CreateRGBSurface(SDL_SRCALPHA, panel->w, panel->h, 32, 0x00ff0000, 0x0000ff00,
                                          0x000000ff, 0xff000000);
   std::memcpy(scene.sdl_panel->pixels, panel->pixels, size_t(panel->w) * size_t(panel->h) * 4);
@@ -115,12 +120,12 @@ void set_up_scene() {
 void draw_reference_frame(int step) {
   AnimState& state = scene.state;
   uint32_t* frame = words(scene.reference_display);
-  reference::background(step, rotozoom->texels, frame);
-  reference::blit(text_panel->surface, scene.reference_display, text_panel_left, text_panel_top);
-  reference::scroller(scene.reference_display, *scroller, state.scroll_x);
+  reference::background(step, scene.background.texels, frame);
+  reference::blit(scene.panel.surface, scene.reference_display, text_panel_left, text_panel_top);
+  reference::scroller(scene.reference_display, scene.scroller, state.scroll_x);
   if (state.fade != 255) reference::fade_band(frame, state.fade);
-  reference::logo_with_band(frame, *logo_fx, state.tick, state.phase, state.logo_y);
-  reference::divider_lines(frame, saved_divider_row, upper_divider_row());
+  reference::logo_with_band(frame, scene.logo, state.tick, state.phase, state.logo_y);
+  reference::divider_lines(frame, scene.saved_divider_row.data(), scene.upper_row);
 }
 
 // The benchmark is only worth its numbers if both sides draw the same frame.
@@ -129,9 +134,9 @@ void check_frames_agree() {
     for (int step : {0, 77, 160, 333, 480, 639}) {
       scene.state.angle = int16_t(step);
       scene.state.fade = uint8_t(fade);
-      draw_scene_frame();
+      draw_scene_frame(scene, scene.frame);
       draw_reference_frame(step);
-      if (std::memcmp(display->pixels, scene.reference_display->pixels, frame_pixels * 4) != 0) {
+      if (std::memcmp(scene.display->pixels, scene.reference_display->pixels, frame_pixels * 4) != 0) {
         std::fprintf(stderr, "frame_bench: the frame at step %d, fade %d differs from the reference\n", step, fade);
         std::exit(1);
       }
@@ -142,24 +147,15 @@ void check_frames_agree() {
 // ---- The benchmarks ----
 
 void background_fast(benchmark::State& st) {
-  scene.state.angle = int16_t(st.range(0));
   for (auto _ : st) {
-    rotozoom_draw();
-    benchmark::ClobberMemory();
-  }
-}
-
-void background_scalar(benchmark::State& st) {
-  scene.state.angle = int16_t(st.range(0));
-  for (auto _ : st) {
-    rotozoom_draw_scalar();
+    rotozoom_draw(scene.background, scene.frame, int(st.range(0)));
     benchmark::ClobberMemory();
   }
 }
 
 void background_reference(benchmark::State& st) {
   for (auto _ : st) {
-    reference::background(int(st.range(0)), rotozoom->texels, words(scene.reference_display));
+    reference::background(int(st.range(0)), scene.background.texels, words(scene.reference_display));
     benchmark::ClobberMemory();
   }
 }
@@ -167,23 +163,23 @@ void background_reference(benchmark::State& st) {
 // The panel goes over a drawn background; repeated blits keep mixing into the
 // same pixels, which costs the same as the first.
 void panel_fast(benchmark::State& st) {
-  rotozoom_draw();
+  rotozoom_draw(scene.background, scene.frame, scene.state.angle);
   for (auto _ : st) {
-    text_panel_draw();
+    text_panel_draw(scene.panel, scene.frame);
     benchmark::ClobberMemory();
   }
 }
 
 void panel_reference(benchmark::State& st) {
-  reference::background(0, rotozoom->texels, words(scene.reference_display));
+  reference::background(0, scene.background.texels, words(scene.reference_display));
   for (auto _ : st) {
-    reference::blit(text_panel->surface, scene.reference_display, text_panel_left, text_panel_top);
+    reference::blit(scene.panel.surface, scene.reference_display, text_panel_left, text_panel_top);
     benchmark::ClobberMemory();
   }
 }
 
 void panel_sdl(benchmark::State& st) {
-  std::memcpy(scene.sdl_display->pixels, display->pixels, frame_pixels * 4);
+  std::memcpy(scene.sdl_display->pixels, scene.display->pixels, frame_pixels * 4);
   for (auto _ : st) {
     SDL_Rect at{Sint16(text_panel_left), Sint16(text_panel_top), 0, 0};
     SDL_BlitSurface(scene.sdl_panel, nullptr, scene.sdl_display, &at);
@@ -192,23 +188,23 @@ void panel_sdl(benchmark::State& st) {
 }
 
 void scroller_fast(benchmark::State& st) {
-  rotozoom_draw();
+  rotozoom_draw(scene.background, scene.frame, scene.state.angle);
   for (auto _ : st) {
-    scroller_draw();
+    scroller_draw(scene.scroller, scene.frame, scene.state.scroll_x);
     benchmark::ClobberMemory();
   }
 }
 
 void scroller_reference(benchmark::State& st) {
   for (auto _ : st) {
-    reference::scroller(scene.reference_display, *scroller, scene.state.scroll_x);
+    reference::scroller(scene.reference_display, scene.scroller, scene.state.scroll_x);
     benchmark::ClobberMemory();
   }
 }
 
 void fade_band_fast(benchmark::State& st) {
   for (auto _ : st) {
-    fade_in_band();
+    fade_in_band(scene.frame, scene.state.fade);
     benchmark::ClobberMemory();
   }
 }
@@ -222,7 +218,7 @@ void fade_band_reference(benchmark::State& st) {
 
 void logo_fast(benchmark::State& st) {
   for (auto _ : st) {
-    logo_draw();
+    logo_draw(scene.logo, scene.frame, logo_row(scene.state, scene.logo.y), scene.state.tick, scene.state.phase);
     benchmark::ClobberMemory();
   }
 }
@@ -230,21 +226,21 @@ void logo_fast(benchmark::State& st) {
 void logo_reference(benchmark::State& st) {
   const AnimState& state = scene.state;
   for (auto _ : st) {
-    reference::logo_with_band(words(scene.reference_display), *logo_fx, state.tick, state.phase, state.logo_y);
+    reference::logo_with_band(words(scene.reference_display), scene.logo, state.tick, state.phase, state.logo_y);
     benchmark::ClobberMemory();
   }
 }
 
 void dividers_fast(benchmark::State& st) {
   for (auto _ : st) {
-    draw_divider_lines();
+    draw_divider_lines(scene.frame, scene.saved_divider_row.data(), scene.upper_row);
     benchmark::ClobberMemory();
   }
 }
 
 void dividers_reference(benchmark::State& st) {
   for (auto _ : st) {
-    reference::divider_lines(words(scene.reference_display), saved_divider_row, upper_divider_row());
+    reference::divider_lines(words(scene.reference_display), scene.saved_divider_row.data(), scene.upper_row);
     benchmark::ClobberMemory();
   }
 }
@@ -253,9 +249,9 @@ void dividers_reference(benchmark::State& st) {
 // and the scroller's second pass over its last rows.
 void darkening_fast(benchmark::State& st) {
   for (auto _ : st) {
-    darken_rect(0, 0, display_width, 171);
-    darken_rect(0, 401, display_width, display_height);
-    darken_rect(0, 471, display_width, display_height);
+    darken_rect(scene.frame, 0, 0, display_width, 171);
+    darken_rect(scene.frame, 0, 401, display_width, display_height);
+    darken_rect(scene.frame, 0, 471, display_width, display_height);
     benchmark::ClobberMemory();
   }
 }
@@ -278,7 +274,7 @@ void frame_fast(benchmark::State& st) {
   for (auto _ : st) {
     scene.state.angle = int16_t(step);
     step = (step + 1) % rotozoom_steps;
-    draw_scene_frame();
+    draw_scene_frame(scene, scene.frame);
     benchmark::ClobberMemory();
   }
   set_scene_values(scene.state);
@@ -297,7 +293,7 @@ void frame_reference(benchmark::State& st) {
 
 void frame_memcpy(benchmark::State& st) {
   for (auto _ : st) {
-    std::memcpy(scene.reference_display->pixels, display->pixels, frame_pixels * 4);
+    std::memcpy(scene.reference_display->pixels, scene.display->pixels, frame_pixels * 4);
     benchmark::ClobberMemory();
   }
 }
@@ -305,31 +301,27 @@ void frame_memcpy(benchmark::State& st) {
 // The background's set-up: allocating and filling its tables.
 void background_set_up(benchmark::State& st) {
   for (auto _ : st) {
-    rotozoom_free();
-    rotozoom_init(scene.texture);
+    rotozoom_free(scene.background);
+    rotozoom_init(scene.background, scene.texture);
   }
 }
 
 void register_benchmarks() {
-  for (auto fn : {background_fast, background_scalar, background_reference}) {
-    const char* name = fn == background_fast ? "background_fast"
-                       : fn == background_scalar ? "background_scalar"
-                                                 : "background_reference";
-    for (int step : background_steps) benchmark::RegisterBenchmark(name, fn)->Arg(step);
+  for (int step : background_steps) {
+    benchmark::RegisterBenchmark("background_fast", background_fast)->Arg(step);
+    benchmark::RegisterBenchmark("background_reference", background_reference)->Arg(step);
   }
-  benchmark::RegisterBenchmark("panel_fast", panel_fast);
-  benchmark::RegisterBenchmark("panel_reference", panel_reference);
-  benchmark::RegisterBenchmark("panel_sdl_blit", panel_sdl);
-  benchmark::RegisterBenchmark("scroller_fast", scroller_fast);
-  benchmark::RegisterBenchmark("scroller_reference", scroller_reference);
-  benchmark::RegisterBenchmark("fade_band_fast", fade_band_fast);
-  benchmark::RegisterBenchmark("fade_band_reference", fade_band_reference);
-  benchmark::RegisterBenchmark("logo_fast", logo_fast);
-  benchmark::RegisterBenchmark("logo_reference", logo_reference);
-  benchmark::RegisterBenchmark("dividers_fast", dividers_fast);
-  benchmark::RegisterBenchmark("dividers_reference", dividers_reference);
-  benchmark::RegisterBenchmark("darkening_fast", darkening_fast);
-  benchmark::RegisterBenchmark("darkening_reference", darkening_reference);
+  using Benchmark = void (*)(benchmark::State&);
+  const std::pair<const char*, Benchmark> effects[] = {
+      {"panel_fast", panel_fast}, {"panel_reference", panel_reference},
+      {"panel_sdl_blit", panel_sdl}, {"scroller_fast", scroller_fast},
+      {"scroller_reference", scroller_reference}, {"fade_band_fast", fade_band_fast},
+      {"fade_band_reference", fade_band_reference}, {"logo_fast", logo_fast},
+      {"logo_reference", logo_reference}, {"dividers_fast", dividers_fast},
+      {"dividers_reference", dividers_reference}, {"darkening_fast", darkening_fast},
+      {"darkening_reference", darkening_reference},
+  };
+  for (const auto& [name, run] : effects) benchmark::RegisterBenchmark(name, run);
   for (int fade : {128, 255}) {
     benchmark::RegisterBenchmark("frame_fast", frame_fast)->Arg(fade);
     benchmark::RegisterBenchmark("frame_reference", frame_reference)->Arg(fade);
@@ -376,10 +368,8 @@ double ratio(double numerator, double denominator) { return denominator > 0 ? nu
 
 void print_summary(const MedianReporter& r) {
   const double frame = r.median("frame_fast/128");
-  std::printf("\nfull frame %.3f ms with the fade-in band, %.3f ms after it (%s); background over steps %s"
-              "fast/plain %.3f\n",
-              frame / 1e6, r.median("frame_fast/255") / 1e6, cpu_runs_avx2() ? "AVX2 paths" : "plain paths",
-              "0, 160, 320, 480, 600: ", ratio(r.background_sum("fast"), r.background_sum("scalar")));
+  std::printf("\nfull frame %.3f ms with the fade-in band, %.3f ms after it (%s)\n", frame / 1e6,
+              r.median("frame_fast/255") / 1e6, fast_paths_on() ? "AVX2 paths" : "plain paths");
   std::printf(
       "summary: full frame fast/reference %.3f (target <= 0.30) | background fast/reference %.3f (<= 0.45) | "
       "panel fast/SDL %.3f (<= 0.6) | full frame/memcpy %.1f | background set-up %.1f ms (<= 20)\n",

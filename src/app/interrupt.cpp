@@ -1,8 +1,5 @@
 #include "app/interrupt.h"
 
-#include "scene/anim_state.h"
+#include "scene/interrupt_target.h"
 
-void handle_interrupt(int) {
-  AnimState* state = anim_state.load(std::memory_order_relaxed);
-  if (state != nullptr) state->running.store(0, std::memory_order_relaxed);
-}
+void handle_interrupt(int) { stop_interrupt_target(); }

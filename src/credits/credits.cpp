@@ -1,15 +1,14 @@
 #include "credits/credits.h"
 
-#include "app/binding.h"
+#include "gfx/assets.h"
 #include "gfx/atlas.h"
 #include "gfx/blit.h"
 #include "gfx/char_map.h"
-#include "gfx/display.h"
+#include "gfx/frame.h"
 #include "gfx/image.h"
+#include "platform/entry_points.h"
 
 namespace {
-
-const char small_font_path[] = "data/data02.dt";
 
 // Six lines of at most 20 bytes, centred on column 320 by the fixed advance.
 const char credits_text[] =
@@ -20,7 +19,6 @@ const char credits_text[] =
     "gfx: ....... v4rd1an\n"
     "handyman: .... 7zUmO\n";
 
-constexpr int16_t small_font_cell = 16;
 constexpr int pen_left = 240;
 constexpr int pen_top = 170;
 constexpr int advance = 8;  // fixed, whatever the glyph's width
@@ -28,7 +26,8 @@ constexpr int line_height = 16;
 constexpr Uint32 type_delay_ms = 10;
 constexpr Uint32 hold_ms = 1500;
 
-void type_credits(const GlyphAtlas* atlas, const CharMap& map) {
+void type_credits(SDL_Surface* display, const GlyphAtlas* atlas, const CharMap& map) {
+  const FrameView frame = frame_of(display);
   int x = pen_left, y = pen_top;
   for (const char* p = credits_text; *p != '\0'; ++p) {
     const unsigned char byte = static_cast<unsigned char>(*p);
@@ -38,7 +37,7 @@ void type_credits(const GlyphAtlas* atlas, const CharMap& map) {
       x = pen_left;
       y += line_height;
     } else {
-      if (const SDL_Surface* glyph = atlas_glyph(atlas, map[byte])) blit_alpha(glyph, display, x, y);
+      if (const SDL_Surface* glyph = atlas_glyph(atlas, map[byte])) blit_alpha(glyph, frame, x, y);
       x += advance;
     }
     // Every byte costs a frame, spaces and newlines too: the typing keeps an
@@ -50,18 +49,19 @@ void type_credits(const GlyphAtlas* atlas, const CharMap& map) {
 
 }  // namespace
 
-void show_credits() {
+bool show_credits(SDL_Surface* display) {
   SDL_Surface* sheet = load_image(small_font_path);
   if (sheet == nullptr) {
     report_unusable_asset(small_font_path, "missing, incomplete or not a 32-bit image");
     lib::SDL_Delay(hold_ms);
-    return;
+    return false;
   }
   GlyphAtlas* atlas = glyph_atlas_build(sheet, small_font_cell);
   CharMap map;
   build_char_map(map, 0);
-  type_credits(atlas, map);
+  type_credits(display, atlas, map);
   lib::SDL_Delay(hold_ms);
   glyph_atlas_free(atlas);
   lib::SDL_FreeSurface(sheet);
+  return true;
 }

@@ -3,7 +3,10 @@
 // preceding fade left and polls no events.
 #pragma once
 
+#include <SDL/SDL.h>
+
 // Loads its own copy of the small font from data/data02.dt, types the
 // credits presenting after every byte, holds 1.5 s and releases the font.
-// Without a usable font file it says so, skips the typing and still holds.
-void show_credits();
+// Without a usable font file it says so, skips the typing, still holds, and
+// returns false.
+bool show_credits(SDL_Surface* display);

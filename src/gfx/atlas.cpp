@@ -4,8 +4,8 @@
 #include <cstring>
 #include <limits>
 
-#include "app/binding.h"
-#include "gfx/display.h"
+#include "gfx/frame.h"
+#include "platform/entry_points.h"
 
 namespace {
 

@@ -6,23 +6,18 @@
 
 #include <cstdint>
 
+#include "gfx/frame.h"
+
 // Draws `src` onto `dst` with its top-left pixel at (x, y), clipped on all
 // four sides. Per pixel, by the source alpha a: 0 leaves the destination,
 // 255 copies the source word, anything else moves each colour byte toward
 // the source by a/255 (truncated) and adds a to the alpha byte modulo 256.
-// Takes the vector version where the processor has one.
-void blit_alpha(const SDL_Surface* src, SDL_Surface* dst, int32_t x, int32_t y);
+void blit_alpha(const SDL_Surface* src, const FrameView& dst, int32_t x, int32_t y);
 
-// The plain version of the same blit, one pixel at a time; the same pixels.
-void blit_alpha_scalar(const SDL_Surface* src, SDL_Surface* dst, int32_t x, int32_t y);
-
-// Darkens display columns x0..x1-1 of rows y0..y1-1 toward blue: byte 0 is
+// Darkens columns x0..x1-1 of rows y0..y1-1 of `frame` toward blue: byte 0 is
 // halved, bytes 1 and 2 quartered, byte 3 kept. The rectangle must lie inside
-// the display; it is not clipped.
-void darken_rect(int32_t x0, int32_t y0, int32_t x1, int32_t y1);
-
-// The plain version of darken_rect; the same pixels.
-void darken_rect_scalar(int32_t x0, int32_t y0, int32_t x1, int32_t y1);
+// the frame; it is not clipped.
+void darken_rect(const FrameView& frame, int32_t x0, int32_t y0, int32_t x1, int32_t y1);
 
 // One pixel of the mix, for the cases 0 < a < 255.
 inline uint32_t mix_pixel(uint32_t source, uint32_t destination) {

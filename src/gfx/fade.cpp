@@ -4,8 +4,8 @@
 #include <memory>
 #include <new>
 
-#include "app/binding.h"
-#include "gfx/display.h"
+#include "gfx/frame.h"
+#include "platform/entry_points.h"
 
 namespace {
 
@@ -48,7 +48,7 @@ void fade_in_image(const SDL_Surface* image, SDL_Surface* target) {
   }
 }
 
-void fade_to_black() {
+void fade_to_black(SDL_Surface* display) {
   constexpr size_t pixel_count = size_t(display_width) * display_height;
   std::unique_ptr<uint32_t[]> snapshot(new (std::nothrow) uint32_t[pixel_count]);
   if (!snapshot) return;

@@ -11,9 +11,9 @@
 // image larger than the target is not drawn at all.
 void fade_in_image(const SDL_Surface* image, SDL_Surface* target);
 
-// Takes the 640 × 480 display down toward black in exactly 20 frames from a
+// Takes the 640 × 480 `display` down toward black in exactly 20 frames from a
 // snapshot of it: with the factor a = 1.0, 0.95, .., 0.05, byte 0 is scaled
 // by a, byte 1 by a², byte 2 by a³, and byte 3 becomes 0. Each frame waits
 // 1 ms and is presented whole. When no snapshot memory can be had, the
 // display is left as it is.
-void fade_to_black();
+void fade_to_black(SDL_Surface* display);

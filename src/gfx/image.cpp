@@ -1,6 +1,7 @@
 #include "gfx/image.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -8,8 +9,9 @@
 #include <memory>
 #include <utility>
 
-#include "app/binding.h"
-#include "gfx/display.h"
+#include "gfx/frame.h"
+#include "platform/entry_points.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -21,18 +23,27 @@ uint16_t little_endian_u16(const unsigned char* bytes) {
   return static_cast<uint16_t>(bytes[0] | (bytes[1] << 8));
 }
 
-// A regular file too short for its header's pixel count is refused before the
+// A file too short for its header's pixel count is refused before the
 // buffer is allocated, so a hostile header cannot ask for gigabytes.
 bool file_too_short(std::FILE* file, size_t needed) {
   struct stat status;
-  if (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode)) return false;
+  if (fstat(fileno(file), &status) != 0) return false;
   return uint64_t(status.st_size) < 6 + uint64_t(needed);
+}
+
+// The file at `path` for reading, when it is a regular file; never waits.
+std::FILE* open_image_file(const char* path) {
+  const ReadableFile opened = open_regular_file(path);
+  if (opened.descriptor < 0) return nullptr;
+  std::FILE* file = fdopen(opened.descriptor, "rb");
+  if (file == nullptr) close(opened.descriptor);
+  return file;
 }
 
 }  // namespace
 
 SDL_Surface* load_image(const char* path) {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));
+  std::unique_ptr<std::FILE, FileCloser> file(open_image_file(path));
   if (!file) return nullptr;
 
   unsigned char header[6];
@@ -63,16 +74,9 @@ SDL_Surface* load_image(const char* path) {
   return surface;
 }
 
-namespace {
-bool some_asset_unusable = false;
-}
-
 void report_unusable_asset(const char* path, const char* reason) {
   std::fprintf(stderr, "Cannot load %s: %s\n", path, reason);
-  some_asset_unusable = true;
 }
-
-bool any_asset_unusable() { return some_asset_unusable; }
 
 void swap_red_blue(SDL_Surface* surface) {
   auto* bytes = static_cast<unsigned char*>(surface->pixels);

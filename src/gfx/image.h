@@ -5,15 +5,15 @@
 #include <SDL/SDL.h>
 
 // Reads the image at `path` into a new surface owned by the caller. Null when
-// the file cannot be opened, ends early, has a depth other than 32, or the
+// the file cannot be opened or is not a regular file (a FIFO is refused at
+// once, never waited on), ends early, has a depth other than 32, or the
 // surface cannot be made; a null result is never half-filled.
 SDL_Surface* load_image(const char* path);
 
 // The one message for an asset that cannot be used, on standard error:
 // "Cannot load <path>: <reason>". The run goes on without that asset, and
-// ends with a failure status (any_asset_unusable).
+// ends with a failure status.
 void report_unusable_asset(const char* path, const char* reason);
-bool any_asset_unusable();
 
 // Exchanges bytes 0 and 2 of every pixel: the logo and the texture are stored
 // red first, the display wants blue first.

@@ -2,19 +2,10 @@
 
 #include <unistd.h>
 
-#include <mutex>
-
-#include "app/binding.h"
-
-std::atomic<AnimState*> anim_state{nullptr};
+#include "platform/entry_points.h"
+#include "scene/rotozoom.h"
 
 namespace {
-
-constexpr auto relaxed = std::memory_order_relaxed;
-
-// Taken by each tick and by the main thread's starting-value stores; the
-// per-frame reads never take it.
-std::mutex tick_lock;
 
 void advance_logo_bounce(AnimState& state) {
   // The sum is formed in double and rounded to single precision on store.
@@ -38,8 +29,8 @@ void advance_logo_bounce(AnimState& state) {
 }  // namespace
 
 void advance_tick(AnimState& state) {
-  std::lock_guard<std::mutex> guard(tick_lock);
-  state.angle.store(static_cast<int16_t>((state.angle.load(relaxed) + 1) % 640), relaxed);
+  std::lock_guard<std::mutex> guard(state.tick_lock);
+  state.angle.store(static_cast<int16_t>((state.angle.load(relaxed) + 1) % rotozoom_steps), relaxed);
   state.scroll_x.store(state.scroll_x.load(relaxed) - 1.0, relaxed);
   const uint8_t fade = state.fade.load(relaxed);
   if (fade != 255) state.fade.store(static_cast<uint8_t>(fade + 1), relaxed);
@@ -50,23 +41,35 @@ void advance_tick(AnimState& state) {
   advance_logo_bounce(state);
 }
 
-void store_start_angle(int16_t angle) {
-  std::lock_guard<std::mutex> guard(tick_lock);
-  anim_state.load(relaxed)->angle.store(angle, relaxed);
+void start_logo_bounce(AnimState& state) {
+  state.tick.store(128, relaxed);
+  state.velocity.store(0.0f, relaxed);
+  state.logo_y.store(logo_y_unset, relaxed);
 }
 
-void store_start_scroll_x(double scroll_x) {
-  std::lock_guard<std::mutex> guard(tick_lock);
-  anim_state.load(relaxed)->scroll_x.store(scroll_x, relaxed);
+int16_t logo_row(AnimState& state, int16_t intro_row) {
+  double expected = logo_y_unset;
+  state.logo_y.compare_exchange_strong(expected, static_cast<double>(intro_row), relaxed);
+  return static_cast<int16_t>(state.logo_y.load(relaxed));
 }
 
-void store_start_fade(uint8_t fade) {
-  std::lock_guard<std::mutex> guard(tick_lock);
-  anim_state.load(relaxed)->fade.store(fade, relaxed);
+void store_start_angle(AnimState& state, int16_t angle) {
+  std::lock_guard<std::mutex> guard(state.tick_lock);
+  state.angle.store(angle, relaxed);
 }
 
-void* clock_thread(void*) {
-  AnimState& state = *anim_state.load(relaxed);
+void store_start_scroll_x(AnimState& state, double scroll_x) {
+  std::lock_guard<std::mutex> guard(state.tick_lock);
+  state.scroll_x.store(scroll_x, relaxed);
+}
+
+void store_start_fade(AnimState& state, uint8_t fade) {
+  std::lock_guard<std::mutex> guard(state.tick_lock);
+  state.fade.store(fade, relaxed);
+}
+
+void* clock_thread(void* state_pointer) {
+  AnimState& state = *static_cast<AnimState*>(state_pointer);
   while (state.running.load(relaxed) != 0) {
     usleep(tick_microseconds);
     advance_tick(state);
@@ -74,9 +77,10 @@ void* clock_thread(void*) {
   return nullptr;
 }
 
-void* music_thread(void* module_pointer) {
-  auto* module = static_cast<MODULE*>(module_pointer);
-  const AnimState& state = *anim_state.load(relaxed);
+void* music_thread(void* playback_pointer) {
+  const auto& playback = *static_cast<const MusicPlayback*>(playback_pointer);
+  MODULE* module = playback.module;
+  const AnimState& state = *playback.state;
   lib::Player_Start(module);
   // The player is asked first, so a stopped module ends the loop even while
   // the scene runs on.

@@ -2,12 +2,10 @@
 
 #include <cmath>
 
-#include "gfx/cpu_features.h"
-#include "gfx/display.h"
-#include "scene/anim_state.h"
-#include "scene/logo.h"
-
-uint32_t* saved_divider_row;
+#include "gfx/fast_paths.h"
+#include "gfx/frame.h"
+#include "scene/angles.h"
+#include "scene/dividers_paths.h"
 
 namespace {
 
@@ -18,26 +16,23 @@ uint8_t limited(uint32_t byte, uint8_t level) { return byte > level ? level : ui
 
 }  // namespace
 
-int upper_divider_row() { return logo_fx->surface->h + 10; }
+int upper_divider_row(int logo_height) { return logo_height + 10; }
 
 uint32_t divider_grey(int column) {
-  const int grey = static_cast<int>(256 * std::sin(double(column) / divider_length * 180 * 3.14 / 180));
+  const int grey = static_cast<int>(256 * std::sin(double(column) / divider_length * 180 * intro_pi / 180));
   return uint32_t(grey & 0xff) * 0x010101u;
 }
 
-void draw_divider_lines() {
-  uint32_t* pixels = pixels_of(display);
-  uint32_t* upper = pixels + upper_divider_row() * display_width;
-  uint32_t* lower = pixels + lower_divider_row * display_width;
+void draw_divider_lines(const FrameView& frame, const uint32_t* saved_row, int upper_row) {
+  uint32_t* upper = frame.row(upper_row);
+  uint32_t* lower = frame.row(lower_divider_row);
   for (int i = 0; i < divider_length; ++i) {
-    lower[divider_length - 1 - i] = saved_divider_row[i];
-    upper[i] = saved_divider_row[i];
+    lower[divider_length - 1 - i] = saved_row[i];
+    upper[i] = saved_row[i];
   }
 }
 
-namespace {
-
-void fade_pixels_scalar(uint32_t* pixel, uint32_t* end, uint8_t level) {
+void limit_pixels_plain(uint32_t* pixel, uint32_t* end, uint8_t level) {
   for (; pixel != end; ++pixel) {
     const uint32_t p = *pixel;
     *pixel = (p & 0xff000000u) | limited(p & 0xff, level) | (uint32_t(limited((p >> 8) & 0xff, level)) << 8) |
@@ -45,35 +40,16 @@ void fade_pixels_scalar(uint32_t* pixel, uint32_t* end, uint8_t level) {
   }
 }
 
-#if INTRO_AVX2_PATHS
-// The limit is an unsigned byte minimum; byte 3 is compared with 255, which
-// keeps it.
-INTRO_TARGET_AVX2 void fade_pixels_avx2(uint32_t* pixel, uint32_t* end, uint8_t level) {
-  const __m256i limit = _mm256_set1_epi32(int(0xff000000u | level * 0x010101u));
-  for (; end - pixel >= 8; pixel += 8) {
-    __m256i* at = reinterpret_cast<__m256i*>(pixel);
-    _mm256_storeu_si256(at, _mm256_min_epu8(_mm256_loadu_si256(at), limit));
-  }
-  leave_avx_state();
-  fade_pixels_scalar(pixel, end, level);
-}
-#endif
+namespace {
 
-uint8_t fade_level() { return anim_state.load(std::memory_order_relaxed)->fade.load(std::memory_order_relaxed); }
-
-uint32_t* band_start() { return pixels_of(display) + band_first_row * display_width; }
-uint32_t* band_end() { return pixels_of(display) + band_end_row * display_width; }
+// Chosen once, at start-up (gfx/fast_paths.h).
+const LimitPixels limit_pixels = chosen_path(limit_pixels_plain, limit_pixels_avx2);
 
 }  // namespace
 
-void fade_in_band() {
-#if INTRO_AVX2_PATHS
-  if (cpu_runs_avx2()) {
-    fade_pixels_avx2(band_start(), band_end(), fade_level());
-    return;
+void fade_in_band(const FrameView& frame, uint8_t level) {
+  for (int row = band_first_row; row < band_end_row; ++row) {
+    uint32_t* line = frame.row(row);
+    limit_pixels(line, line + frame.width, level);
   }
-#endif
-  fade_pixels_scalar(band_start(), band_end(), fade_level());
 }
-
-void fade_in_band_scalar() { fade_pixels_scalar(band_start(), band_end(), fade_level()); }

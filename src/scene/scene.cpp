@@ -8,13 +8,17 @@
 #include <memory>
 #include <new>
 
-#include "app/binding.h"
+#include "gfx/assets.h"
 #include "gfx/blit.h"
-#include "gfx/display.h"
 #include "gfx/fade.h"
+#include "gfx/frame.h"
 #include "gfx/image.h"
+#include "platform/entry_points.h"
+#include "platform/files.h"
+#include "scene/angles.h"
 #include "scene/anim_state.h"
 #include "scene/dividers.h"
+#include "scene/interrupt_target.h"
 #include "scene/logo.h"
 #include "scene/rotozoom.h"
 #include "scene/scroller.h"
@@ -22,7 +26,6 @@
 
 namespace {
 
-constexpr auto relaxed = std::memory_order_relaxed;
 constexpr int module_channels = 64;
 constexpr int intro_step_delay_ms = 5;
 constexpr int intro_pause_ms = 500;
@@ -84,17 +87,16 @@ void free_scene_images(SceneImages& images) {
 }
 
 int16_t logo_rise_row(int start_row, int step) {
-  return static_cast<int16_t>(start_row * std::sin(step / 180.0 * -3.14) + start_row);
+  return static_cast<int16_t>(start_row * std::sin(step / 180.0 * -intro_pi) + start_row);
 }
 
 // The logo eases from its centred row up to the top edge. Each frame shows
 // the row computed in the step before.
-void play_logo_rise() {
-  LogoFx& logo = *logo_fx;
+void play_logo_rise(SDL_Surface* display, LogoFx& logo) {
   const int start_row = logo.y;
   for (int step = 0; step < logo_rise_end; step += logo_rise_step) {
     lib::SDL_FillRect(display, nullptr, 0);
-    blit_alpha(logo.surface, display, logo.x, logo.y);
+    blit_alpha(logo.surface, frame_of(display), logo.x, logo.y);
     logo.y = logo_rise_row(start_row, step);
     lib::SDL_Flip(display);
     lib::SDL_Delay(intro_step_delay_ms);
@@ -103,9 +105,10 @@ void play_logo_rise() {
 
 // Both lines grow from the left in 160 presented steps of 4 pixels; the
 // lower one is not mirrored yet.
-void play_divider_lines() {
-  uint32_t* upper = pixels_of(display) + upper_divider_row() * display_width;
-  uint32_t* lower = pixels_of(display) + lower_divider_row * display_width;
+void play_divider_lines(SDL_Surface* display, int upper_row) {
+  const FrameView frame = frame_of(display);
+  uint32_t* upper = frame.row(upper_row);
+  uint32_t* lower = frame.row(lower_divider_row);
   for (int column = 0; column < display_width; ++column) {
     upper[column] = divider_grey(column);
     lower[column] = upper[column];
@@ -116,19 +119,19 @@ void play_divider_lines() {
   }
 }
 
-void save_divider_row() {
-  const uint32_t* upper = pixels_of(display) + upper_divider_row() * display_width;
-  saved_divider_row = new uint32_t[divider_length];
-  for (int i = 0; i < divider_length; ++i) saved_divider_row[i] = upper[i];
+void save_divider_row(SDL_Surface* display, int upper_row, uint32_t* saved_row) {
+  const uint32_t* upper = frame_of(display).row(upper_row);
+  for (int i = 0; i < divider_length; ++i) saved_row[i] = upper[i];
 }
 
-void play_intro() {
-  fade_in_image(logo_fx->surface, display);
-  play_logo_rise();
+void play_intro(Scene& scene, SDL_Surface* display) {
+  const int upper_row = upper_divider_row(scene.logo.surface->h);
+  fade_in_image(scene.logo.surface, display);
+  play_logo_rise(display, scene.logo);
   lib::SDL_Delay(intro_pause_ms);
-  play_divider_lines();
+  play_divider_lines(display, upper_row);
   lib::SDL_Flip(display);
-  save_divider_row();
+  save_divider_row(display, upper_row, scene.saved_divider_row.data());
 }
 
 Worker start_worker(void* (*entry)(void*), void* argument) {
@@ -149,82 +152,99 @@ bool escape_pressed_last(const SDL_Event& event) {
 
 // Draws and presents frames without waiting until `running` is clear after a
 // presented frame.
-void run_frame_loop(AnimState& state) {
+void run_frame_loop(Scene& scene, SDL_Surface* display) {
+  AnimState& state = scene.state;
+  const FrameView frame = frame_of(display);
   SDL_Event event{};  // holds no event until the first is taken
   do {
     while (lib::SDL_PollEvent(&event) != 0) {
     }
     if (escape_pressed_last(event)) state.running.store(0, relaxed);
-    draw_scene_frame();
+    draw_scene_frame(scene, frame);
     lib::SDL_Flip(display);
   } while (state.running.load(relaxed) != 0);
 }
 
 // From the start of the music and the clock to the release of the effects.
 // `module` is null when the scene runs without music.
-void run_animated_scene(AnimState& state, SceneImages& images, MODULE* module) {
+void run_animated_scene(Scene& scene, SceneImages& images, MODULE* module, SDL_Surface* display) {
+  AnimState& state = scene.state;
   state.running.store(1, relaxed);
-  const Worker music = module != nullptr ? start_worker(music_thread, module) : Worker{};
+  MusicPlayback playback{module, &state};
+  const Worker music = module != nullptr ? start_worker(music_thread, &playback) : Worker{};
   if (module != nullptr && !music.started) lib::Player_Free(module);  // no thread will play it
-  const Worker clock = start_worker(clock_thread, nullptr);
+  const Worker clock = start_worker(clock_thread, &state);
 
-  text_panel_init(images.small_font);
-  text_panel_typeset();
-  rotozoom_init(images.texture);
-  scroller_init(images.big_font);
-  store_start_fade(0);
+  // An effect whose set-up fails leaves out what it could not make (a
+  // background without tables draws nothing) and the scene runs on. The
+  // clock already ticks: each start value replaces whatever the early ticks
+  // left, and no tick in progress can undo it.
+  text_panel_init(scene.panel, images.small_font);
+  text_panel_typeset(scene.panel);
+  rotozoom_init(scene.background, images.texture);
+  store_start_angle(state, 0);
+  scroller_init(scene.scroller, images.big_font);
+  store_start_scroll_x(state, scroller_start_x);
+  store_start_fade(state, 0);
 
-  run_frame_loop(state);
+  run_frame_loop(scene, display);
 
   join_worker(music);
   join_worker(clock);
-  rotozoom_free();
-  scroller_free();
-  logo_free();
-  text_panel_free();
-  delete[] saved_divider_row;
-  saved_divider_row = nullptr;
+  rotozoom_free(scene.background);
+  scroller_free(scene.scroller);
+  logo_free(scene.logo);
+  text_panel_free(scene.panel);
 }
 
 // Everything between a set-up logo and the release of the effects. A module
 // that the music library cannot load ends the scene before anything shows.
-void run_with_logo(AnimState& state, SceneImages& images, bool music_ready) {
+void run_with_logo(Scene& scene, SceneImages& images, bool music_ready, SDL_Surface* display) {
   swap_red_blue(images.texture);
   lib::SDL_FillRect(display, nullptr, 0);
   MODULE* module = nullptr;
   if (music_ready) {
-    module = lib::Player_Load(module_path, module_channels, 0);
+    // The music library opens the module itself, and would wait forever on a
+    // FIFO: anything but a regular file is a module that cannot be loaded.
+    if (!names_non_regular_file(module_path)) module = lib::Player_Load(module_path, module_channels, 0);
     if (module == nullptr) {
-      logo_free();
+      logo_free(scene.logo);
       return;
     }
     module->wrap = 1;  // restart at its end instead of stopping
   }
-  play_intro();
-  run_animated_scene(state, images, module);
+  play_intro(scene, display);
+  run_animated_scene(scene, images, module, display);
 }
 
 }  // namespace
 
-void draw_scene_frame() {
-  rotozoom_draw();
-  text_panel_draw();
-  scroller_draw();
-  const AnimState& state = *anim_state.load(relaxed);
-  if (state.fade.load(relaxed) != 255) fade_in_band();  // after the scroller, before the logo
-  logo_draw();
-  draw_divider_lines();
+void draw_scene_frame(Scene& scene, const FrameView& frame) {
+  const AnimState& state = scene.state;
+  rotozoom_draw(scene.background, frame, state.angle.load(relaxed));
+  text_panel_draw(scene.panel, frame);
+  scroller_draw(scene.scroller, frame, scene.state.scroll_x);
+  const uint8_t fade = state.fade.load(relaxed);
+  if (fade != 255) fade_in_band(frame, fade);  // after the scroller, before the logo
+  const int row = logo_row(scene.state, scene.logo.y);
+  logo_draw(scene.logo, frame, row, state.tick.load(relaxed), state.phase.load(relaxed));
+  draw_divider_lines(frame, scene.saved_divider_row.data(), upper_divider_row(scene.logo.surface->h));
 }
 
-void run_main_scene() {
-  std::unique_ptr<AnimState> state(new (std::nothrow) AnimState{});
-  if (!state) return;
-  anim_state.store(state.get(), relaxed);
+bool run_main_scene(SDL_Surface* display) {
+  std::unique_ptr<Scene> scene(new (std::nothrow) Scene{});
+  if (!scene) return true;
+  publish_interrupt_target(scene->state);
   const bool music_ready = prepare_music_library();
   SceneImages images{};
-  if (load_scene_images(images) && logo_init()) run_with_logo(*state, images, music_ready);
+  const bool images_usable = load_scene_images(images) && logo_init(scene->logo);
+  if (images_usable) {
+    start_logo_bounce(scene->state);
+    run_with_logo(*scene, images, music_ready, display);
+  }
   free_scene_images(images);
-  anim_state.store(nullptr, relaxed);
-  state.reset();
+  withdraw_interrupt_target();
+  scene.reset();
   lib::MikMod_Exit();
+  return images_usable;
 }

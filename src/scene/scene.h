@@ -3,18 +3,40 @@
 // interrupt, and the teardown.
 #pragma once
 
-constexpr const char* big_font_path = "data/data01.dt";
-constexpr const char* small_font_path = "data/data02.dt";
-constexpr const char* texture_path = "data/data04.dt";
-constexpr const char* module_path = "data/data05.dt";
+#include <SDL/SDL.h>
 
-// Runs the whole scene on the calling (main) thread and returns when it has
-// ended and released everything it set up; the display and the libraries
-// stay open. It returns early, with nothing shown, when an image is missing
-// or unusable (reported on standard error) or when the module does not
-// load. With no sound driver at all it runs without music.
-void run_main_scene();
+#include <array>
+#include <cstdint>
 
-// One frame of the scene's loop, drawn but not presented: background, text
-// panel, scroller, the fade-in band while it runs, logo, divider lines.
-void draw_scene_frame();
+#include "gfx/frame.h"
+#include "scene/anim_state.h"
+#include "scene/dividers.h"
+#include "scene/logo.h"
+#include "scene/rotozoom.h"
+#include "scene/scroller.h"
+#include "scene/text_panel.h"
+
+// What the running scene draws from: its animation state and its effects,
+// owned by the scene driver from the scene's set-up to its release. The
+// interrupt handler reaches the state through scene/interrupt_target.h.
+struct Scene {
+  AnimState state;
+  RotoZoom background;
+  LogoFx logo;
+  TextPanel panel;
+  SineScroller scroller;
+  std::array<uint32_t, divider_length> saved_divider_row;  // the upper line as the intro drew it
+};
+
+// Runs the whole scene on `display`, on the calling (main) thread, and
+// returns when it has ended and released everything it set up; the display
+// and the libraries stay open. It returns early, with nothing shown, when an
+// image is missing or unusable (reported on standard error; the result is
+// then false) or when the module does not load. With no sound driver at all
+// it runs without music.
+bool run_main_scene(SDL_Surface* display);
+
+// One frame of the scene's loop onto the 640 × 480 frame, drawn but not
+// presented: background, text panel, scroller, the fade-in band while it
+// runs, logo, divider lines.
+void draw_scene_frame(Scene& scene, const FrameView& frame);

@@ -2,11 +2,9 @@
 
 #include <cmath>
 
+#include "gfx/assets.h"
 #include "gfx/blit.h"
-#include "gfx/display.h"
-#include "scene/anim_state.h"
-
-SineScroller* scroller;
+#include "gfx/frame.h"
 
 namespace {
 
@@ -15,7 +13,6 @@ const char scroll_text[] =
     "little jointro =). Greetings fly out to all our old but not forgotten members on Amiga, GBC and PC "
     "as well as all our old competitors, you know who you are =) ....";
 
-constexpr int16_t big_font_cell = 32;
 constexpr int space_advance = 12;
 constexpr int glyph_spacing = 4;
 constexpr int band_top = 401;
@@ -24,7 +21,6 @@ constexpr int reflection_rows = 15;
 constexpr int reflection_source_top = 410;
 constexpr int reflection_source_step = 4;  // squashes 60 rows into 15
 constexpr int second_darkening_top = 471;
-constexpr double start_x = display_width;  // just beyond the right edge
 
 const SDL_Surface* glyph_of(const SineScroller& s, unsigned char byte) {
   return atlas_glyph(s.atlas, s.char_map[byte]);
@@ -36,19 +32,19 @@ int letter_row(double scroll_x, int32_t x) {
   return int(std::sin((scroll_x + x / 10.0) / 10.0) * 15 + 420);
 }
 
-void draw_letters(SineScroller& s, AnimState& state) {
+void draw_letters(const SineScroller& s, const FrameView& frame, std::atomic<double>& scroll_position) {
   for (int32_t i = 0; i < s.length; ++i) {
     const unsigned char byte = static_cast<unsigned char>(s.text[size_t(i)]);
     if (byte == ' ') continue;  // neither drawn nor tested for the wrap
     // Read afresh per letter: a tick between letters is accepted.
-    const double scroll_x = state.scroll_x.load(std::memory_order_relaxed);
+    const double scroll_x = scroll_position.load(std::memory_order_relaxed);
     const int32_t x = int32_t(s.x_offsets[size_t(i)] + scroll_x);
-    if (-big_font_cell <= x && x < display_width) {
+    if (-big_font_cell <= x && x < frame.width) {
       const SDL_Surface* glyph = glyph_of(s, byte);
-      if (glyph != nullptr) blit_alpha(glyph, display, x, letter_row(scroll_x, x));
+      if (glyph != nullptr) blit_alpha(glyph, frame, x, letter_row(scroll_x, x));
     }
     // The first letter at -total_width means the last one has left the screen.
-    if (x <= -s.total_width) state.scroll_x.store(start_x, std::memory_order_relaxed);
+    if (x <= -s.total_width) scroll_position.store(scroller_start_x, std::memory_order_relaxed);
   }
 }
 
@@ -56,32 +52,28 @@ void draw_letters(SineScroller& s, AnimState& state) {
 // ranges overlap and the copy runs in place in this order: row 462 is
 // darkened onto itself, and row 461 takes row 466 after row 446 was copied
 // there.
-void draw_reflection() {
-  uint32_t* pixels = pixels_of(display);
+void draw_reflection(const FrameView& frame) {
   for (int k = 0; k < reflection_rows; ++k) {
-    const uint32_t* source = pixels + size_t(reflection_source_top + reflection_source_step * k) * display_width;
-    uint32_t* destination = pixels + size_t(reflection_bottom - k) * display_width;
+    const uint32_t* source = frame.row(reflection_source_top + reflection_source_step * k);
+    uint32_t* destination = frame.row(reflection_bottom - k);
     // Colour from the darkened source; the alpha byte stays the destination's.
-    for (int c = 0; c < display_width; ++c)
+    for (int c = 0; c < frame.width; ++c)
       destination[c] = (destination[c] & 0xff000000u) | (darken_pixel(source[c]) & 0x00ffffffu);
   }
 }
 
 }  // namespace
 
-void scroller_init(const SDL_Surface* sheet) {
-  auto* s = new SineScroller{nullptr, character_order, {}, scroll_text, 0, {}, 0};
-  build_char_map(s->char_map, 0);
-  s->atlas = glyph_atlas_build(sheet, big_font_cell);
-  scroller = s;
-  scroller_lay_out();
-  // The clock thread may already be ticking: this start replaces whatever the
-  // early ticks left, and no tick in progress can undo it.
-  store_start_scroll_x(start_x);
+bool scroller_init(SineScroller& s, const SDL_Surface* sheet) {
+  s.order = character_order;
+  s.text = scroll_text;
+  build_char_map(s.char_map, 0);
+  s.atlas = glyph_atlas_build(sheet, big_font_cell);
+  scroller_lay_out(s);
+  return s.atlas != nullptr;
 }
 
-void scroller_lay_out() {
-  SineScroller& s = *scroller;
+void scroller_lay_out(SineScroller& s) {
   s.length = int32_t(s.text.size());
   s.x_offsets.assign(size_t(s.length), 0);
   int32_t sum = 0;
@@ -93,18 +85,14 @@ void scroller_lay_out() {
   s.total_width = sum;
 }
 
-void scroller_draw() {
-  if (scroller == nullptr) return;
-  darken_rect(0, band_top, display_width, display_height);
-  if (AnimState* state = anim_state.load(std::memory_order_relaxed)) draw_letters(*scroller, *state);
-  draw_reflection();
-  darken_rect(0, second_darkening_top, display_width, display_height);
+void scroller_draw(const SineScroller& s, const FrameView& frame, std::atomic<double>& scroll_x) {
+  darken_rect(frame, 0, band_top, frame.width, frame.height);
+  draw_letters(s, frame, scroll_x);
+  draw_reflection(frame);
+  darken_rect(frame, 0, second_darkening_top, frame.width, frame.height);
 }
 
-void scroller_free() {
-  SineScroller* s = scroller;
-  if (s == nullptr) return;
-  scroller = nullptr;
-  glyph_atlas_free(s->atlas);
-  delete s;
+void scroller_free(SineScroller& s) {
+  glyph_atlas_free(s.atlas);
+  s.atlas = nullptr;
 }

@@ -3,6 +3,7 @@
 // of a size the scene cannot use; and the module
 // missing, cut short or replaced by garbage, given to the real libmikmod.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdint>
 #include <random>
@@ -22,9 +23,15 @@ int u16_at(const std::string& bytes, size_t offset) {
 
 struct BadImage {
   const char* what;
-  // The bad file made from the valid stand-in; none for "missing".
+  // The bad file made from the valid stand-in; none for "missing" and for a
+  // FIFO, which no one ever writes to.
   std::string (*bytes)(const std::string& valid);
+  bool fifo = false;
 };
+
+void make_fifo(const e2e::Sandbox& sandbox, const std::string& relative) {
+  if (mkfifo((sandbox.directory() + "/" + relative).c_str(), 0644) != 0) ADD_FAILURE() << "cannot make " << relative;
+}
 
 const BadImage bad_images[] = {
     {"missing", nullptr},
@@ -34,6 +41,7 @@ const BadImage bad_images[] = {
     {"24 bits deep",
      [](const std::string& valid) { return image_header(u16_at(valid, 0), u16_at(valid, 2), 24) + valid.substr(6); }},
     {"65535 x 65535", [](const std::string&) { return image_header(65535, 65535) + std::string(4096, '\x7f'); }},
+    {"a FIFO", nullptr, true},
 };
 
 struct Case {
@@ -67,6 +75,8 @@ TEST(BadFiles, AnUnusableImageIsNamedAndSkipsTheScene) {
       sandbox.write_image(c.asset, c.width, c.height, std::vector<uint32_t>(size_t(c.width) * size_t(c.height)));
     else if (c.bad->bytes != nullptr)
       sandbox.write_file(c.asset, c.bad->bytes(valid));
+    else if (c.bad->fifo)
+      make_fifo(sandbox, c.asset);
     e2e::RunOptions options;
     options.environment = {{"INTRO_DOUBLE_EVENTS", "after_flip=0:keydown=27"}};
     const e2e::RunResult result = sandbox.run(options);
@@ -89,7 +99,8 @@ TEST(BadFiles, AnUnusableImageIsNamedAndSkipsTheScene) {
 
 // The real libmikmod takes whatever is in data/data05.dt. A module it cannot
 // load skips the scene without a word, one it loads in part plays what it
-// has; neither may crash the run or change its exit status.
+// has; neither may crash the run or change its exit status. A FIFO, which the
+// library would wait on forever, counts as a module that cannot be loaded.
 TEST(BadFiles, AnyModuleFileLeavesTheRealMusicLibraryStandingAndExitsWithZero) {
   const std::string module = read_file(std::string(GENERATED_DATA_DIR) + "/data05.dt");
   ASSERT_GT(module.size(), 1000u);
@@ -104,13 +115,17 @@ TEST(BadFiles, AnyModuleFileLeavesTheRealMusicLibraryStandingAndExitsWithZero) {
       {"all but the last byte", module.substr(0, module.size() - 1)},
       {"garbage", garbage},
       {"an image header of 65535 x 65535", image_header(65535, 65535) + garbage},
+      {"a FIFO", ""},
   };
   e2e::Sandbox sandbox(e2e::Library::system_sdl, e2e::Library::system_mikmod);
   sandbox.write_stand_in_assets();
   for (const auto& [what, bytes] : cases) {
     SCOPED_TRACE(what);
     sandbox.remove_file("data/data05.dt");
-    if (what != "missing") sandbox.write_file("data/data05.dt", bytes);
+    if (what == "a FIFO")
+      make_fifo(sandbox, "data/data05.dt");
+    else if (what != "missing")
+      sandbox.write_file("data/data05.dt", bytes);
     e2e::RunOptions options;
     options.interrupt_every_ms = 250;  // ends a scene that runs; ignored elsewhere
     const e2e::RunResult result = sandbox.run(options);

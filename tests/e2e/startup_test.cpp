@@ -1,6 +1,7 @@
 // Start-up and shutdown of the real executable with the recording doubles:
 // display mode, library binding and its failures, the interrupt handler.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -139,6 +140,15 @@ TEST(Startup, FailuresAreReportedAndLeaveNoLibraryOpen) {
          return "Failed to open " + d + "/data/sdl.library\n" + d + "/data/sdl.library: invalid ELF header\n";
        },
        "", {}},
+      {"music library a FIFO",
+       [](const e2e::Sandbox& s, e2e::RunOptions&) {
+         s.remove_file("data/mikmod.library");
+         mkfifo((s.directory() + "/data/mikmod.library").c_str(), 0644);
+       },
+       [](const std::string& d) {
+         return "Failed to open " + d + "/data/mikmod.library\n" + d + "/data/mikmod.library: not a regular file\n";
+       },
+       "", {"recording_sdl loaded", "recording_sdl unloaded"}},
       // Both names then lead to the same file, which is loaded once.
       {"media library without its entry points", misplaced("sdl.library", e2e::Library::music_double),
        [](const std::string& d) { return "Missing entry point SDL_SetVideoMode in " + d + "/data/sdl.library\n"; }, "",

@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/binding.h"
 #include "gfx/atlas.h"
+#include "platform/entry_points.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/binding.h"
+#include "platform/entry_points.h"
 #include "support/font_sheet.h"
 #include "support/media_double.h"
 

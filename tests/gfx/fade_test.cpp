@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/binding.h"
-#include "gfx/display.h"
+#include "gfx/frame.h"
+#include "platform/entry_points.h"
 #include "reference/reference.h"
 #include "support/call_log.h"
 #include "support/media_double.h"
@@ -16,19 +16,19 @@ namespace {
 CallLog calls;
 std::vector<std::vector<uint32_t>> presented;  // the display at each presentation
 
-void keep_display() {
+void keep_display(const SDL_Surface* display) {
   const uint32_t* pixels = pixels_of(display);
   presented.emplace_back(pixels, pixels + size_t(display_width) * display_height);
 }
 
-void record_update_rect(SDL_Surface*, Sint32 x, Sint32 y, Uint32 w, Uint32 h) {
+void record_update_rect(SDL_Surface* target, Sint32 x, Sint32 y, Uint32 w, Uint32 h) {
   calls.add("SDL_UpdateRect " + std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(w) + " " +
             std::to_string(h));
-  keep_display();
+  keep_display(target);
 }
-int record_flip(SDL_Surface*) {
+int record_flip(SDL_Surface* display) {
   calls.add("SDL_Flip");
-  keep_display();
+  keep_display(display);
   return 0;
 }
 void record_delay(Uint32 ms) { calls.add("SDL_Delay " + std::to_string(ms)); }
@@ -36,7 +36,7 @@ void record_delay(Uint32 ms) { calls.add("SDL_Delay " + std::to_string(ms)); }
 class Fades : public ::testing::Test {
  protected:
   void SetUp() override {
-    open_test_display();
+    display = open_test_display();
     lib::SDL_UpdateRect = record_update_rect;
     lib::SDL_Flip = record_flip;
     lib::SDL_Delay = record_delay;
@@ -44,6 +44,7 @@ class Fades : public ::testing::Test {
     presented.clear();
   }
   void TearDown() override { presented.clear(); }
+  SDL_Surface* display = nullptr;
 };
 
 TEST_F(Fades, FadeInPresentsTheCentredRectangleAtEveryLevelByTheFormulaAndKeepsTargetAlpha) {
@@ -102,7 +103,7 @@ TEST_F(Fades, FadeToBlackMakesExactly20FramesFromTheSnapshot) {
       pixel_at(display, x, y) = bytes(uint32_t(x) & 0xff, uint32_t(y) & 0xff, uint32_t(x + 3 * y) & 0xff, 200);
   const std::vector<uint32_t> snapshot(pixels_of(display), pixels_of(display) + 640 * 480);
 
-  fade_to_black();
+  fade_to_black(display);
   std::vector<std::string> expected;
   for (int frame = 0; frame < 20; ++frame) {
     expected.push_back("SDL_Delay 1");
@@ -124,7 +125,7 @@ TEST_F(Fades, FadeToBlackMakesExactly20FramesFromTheSnapshot) {
 TEST_F(Fades, FadeToBlackFollowsTheTableRowsForFullBytes) {
   pixel_at(display, 0, 0) = bytes(255, 255, 255, 255);
   pixel_at(display, 639, 479) = bytes(101, 101, 101, 255);
-  fade_to_black();
+  fade_to_black(display);
   auto at = [](int frame, size_t index) { return presented[size_t(frame - 1)][index]; };
   EXPECT_EQ(at(1, 0), bytes(255, 255, 255, 0));
   EXPECT_EQ(at(2, 0), bytes(242, 230, 218, 0));

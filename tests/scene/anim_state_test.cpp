@@ -6,13 +6,10 @@
 #include <chrono>
 #include <thread>
 
-#include "app/binding.h"
-#include "app/interrupt.h"
+#include "platform/entry_points.h"
 #include "support/call_log.h"
 
 namespace {
-
-constexpr auto relaxed = std::memory_order_relaxed;
 
 // The angle wraps from 639 to 0, the fade stops at 255, the rest only counts.
 TEST(Tick, AdvancesEveryFieldOnceAngleWrapsFadeSaturates) {
@@ -36,11 +33,23 @@ TEST(Tick, FirstTickFromRestAndTheUnsetMarker) {
   EXPECT_EQ(state.logo_y, double{0.005f});
 
   AnimState marked;
-  marked.logo_y = logo_y_unset;
-  marked.velocity = 0.0f;
+  marked.velocity = 0.3f;
+  start_logo_bounce(marked);
+  EXPECT_EQ(marked.tick, 128);
   advance_tick(marked);
   EXPECT_EQ(marked.logo_y, 0.0);
   EXPECT_EQ(marked.velocity, 0.0f);
+}
+
+// Before the first tick the logo stays where the intro left it, and the
+// bounce starts from there; afterwards the bounce's position is truncated.
+TEST(Tick, LogoRowIsTheIntrosUntilTheBounceHasOne) {
+  AnimState state;
+  start_logo_bounce(state);
+  EXPECT_EQ(logo_row(state, 7), 7);
+  EXPECT_EQ(state.logo_y, 7.0);
+  state.logo_y = 3.99;
+  EXPECT_EQ(logo_row(state, 7), 3);
 }
 
 // From rest at 0: a bounce at the floor on tick 57, rest at 0 eighteen ticks
@@ -68,15 +77,13 @@ TEST(Tick, LogoBouncesOnA75TickCycle) {
 
 class Threads : public ::testing::Test {
  protected:
-  void SetUp() override { anim_state.store(&state, relaxed); }
-  void TearDown() override { anim_state.store(nullptr, relaxed); }
   AnimState state;
 };
 
 TEST_F(Threads, ClockNeverTicksAfterSeeingTheSceneStopped) {
   state.running = 0;
   pthread_t clock;
-  ASSERT_EQ(pthread_create(&clock, nullptr, clock_thread, nullptr), 0);
+  ASSERT_EQ(pthread_create(&clock, nullptr, clock_thread, &state), 0);
   pthread_join(clock, nullptr);
   EXPECT_EQ(state.tick, 0);
 }
@@ -84,9 +91,9 @@ TEST_F(Threads, ClockNeverTicksAfterSeeingTheSceneStopped) {
 TEST_F(Threads, ClockTicksWhileRunningAndEndsWithinATick) {
   state.running = 1;
   pthread_t clock;
-  ASSERT_EQ(pthread_create(&clock, nullptr, clock_thread, nullptr), 0);
+  ASSERT_EQ(pthread_create(&clock, nullptr, clock_thread, &state), 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  handle_interrupt(0);  // as an interrupt would
+  state.running = 0;
   const auto stopped = std::chrono::steady_clock::now();
   pthread_join(clock, nullptr);
   const auto waited = std::chrono::steady_clock::now() - stopped;
@@ -124,7 +131,8 @@ void bind_fake_player(int active_answers) {
 TEST_F(Threads, MusicStopsAndReleasesTheModuleWhenItEndsByItself) {
   bind_fake_player(2);
   state.running = 1;
-  music_thread(&the_module);
+  MusicPlayback playback{&the_module, &state};
+  music_thread(&playback);
   EXPECT_EQ(music_calls.calls(),
             (std::vector<std::string>{"Player_Start", "Player_Active", "MikMod_Update", "Player_Active",
                                       "MikMod_Update", "Player_Active", "Player_Stop", "Player_Free"}));
@@ -134,7 +142,8 @@ TEST_F(Threads, MusicEndsWithinAnUpdateOfTheSceneStopping) {
   bind_fake_player(1 << 30);
   state.running = 1;
   pthread_t music;
-  ASSERT_EQ(pthread_create(&music, nullptr, music_thread, &the_module), 0);
+  MusicPlayback playback{&the_module, &state};
+  ASSERT_EQ(pthread_create(&music, nullptr, music_thread, &playback), 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(60));
   state.running = 0;
   const auto stopped = std::chrono::steady_clock::now();

@@ -5,10 +5,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/binding.h"
-#include "gfx/display.h"
+#include "gfx/frame.h"
+#include "platform/entry_points.h"
 #include "reference/reference.h"
-#include "scene/anim_state.h"
 #include "support/font_sheet.h"
 #include "support/media_double.h"
 
@@ -17,30 +16,28 @@ namespace {
 class ScrollerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    open_test_display();
-    anim_state.store(&state);
+    display = open_test_display();
     init();
   }
   void TearDown() override {
-    scroller_free();
-    anim_state.store(nullptr);
+    scroller_free(scroller);
     lib::SDL_FreeSurface(sheet);
   }
   // Sets up with an index-coded font (support/font_sheet.h) of `cell_rows`
   // rows of 16 glyphs.
-  void init(int cell_rows = 6) {
-    scroller_free();
+  bool init(int cell_rows = 6) {
+    scroller_free(scroller);
     lib::SDL_FreeSurface(sheet);
     sheet = make_indexed_sheet(32, 16, cell_rows, 92);
-    scroller_init(sheet);
+    return scroller_init(scroller, sheet);
   }
   void set_text(const char* text) {
-    scroller->text = text;
-    scroller_lay_out();
+    scroller.text = text;
+    scroller_lay_out(scroller);
   }
-  void draw_at(double scroll_x) {
-    state.scroll_x = scroll_x;
-    scroller_draw();
+  void draw_at(double position) {
+    scroll_x = position;
+    scroller_draw(scroller, frame_of(display), scroll_x);
   }
   bool letter_in_column(int x) {
     for (int y = 405; y < 461; ++y)
@@ -48,7 +45,9 @@ class ScrollerTest : public ::testing::Test {
     return false;
   }
 
-  AnimState state;
+  std::atomic<double> scroll_x{0.0};
+  SineScroller scroller;
+  SDL_Surface* display = nullptr;
   SDL_Surface* sheet = nullptr;
 };
 
@@ -62,20 +61,17 @@ uint32_t pattern(int x, int y) { return 0x01e0c0f0u * uint32_t(x + 7) ^ uint32_t
 
 }  // namespace
 
-TEST_F(ScrollerTest, SetUpLaysOutTheGreetingsFromTheRightEdge) {
-  state.scroll_x = -12345.0;  // what early ticks left
-  init();
-  EXPECT_EQ(state.scroll_x, 640.0);
-  EXPECT_EQ(scroller->length, 259);
+TEST_F(ScrollerTest, SetUpLaysOutTheGreetings) {
+  EXPECT_EQ(scroller.length, 259);
   int highest = 0;
-  for (const unsigned char byte : scroller->text)
-    if (byte != ' ') highest = std::max<int>(highest, scroller->char_map[byte]);
+  for (const unsigned char byte : scroller.text)
+    if (byte != ' ') highest = std::max<int>(highest, scroller.char_map[byte]);
   EXPECT_EQ(highest, 85);
 
   set_text("A B\x01");  // spaces 12, glyphs width + 4, unknown bytes glyph 0
   const int a = glyph_ink_width(0) + 4, b = glyph_ink_width(1) + 4;
-  EXPECT_EQ(scroller->x_offsets, (std::vector<int32_t>{0, a, a + 12, a + 12 + b}));
-  EXPECT_EQ(scroller->total_width, a + 12 + b + a);
+  EXPECT_EQ(scroller.x_offsets, (std::vector<int32_t>{0, a, a + 12, a + 12 + b}));
+  EXPECT_EQ(scroller.total_width, a + 12 + b + a);
 }
 
 TEST_F(ScrollerTest, LettersRideTheSineFromMinus32To639) {
@@ -83,17 +79,17 @@ TEST_F(ScrollerTest, LettersRideTheSineFromMinus32To639) {
   draw_at(0.0);  // x = 0, sin(0) = 0
   EXPECT_EQ(pixel_at(display, 0, 420), glyph_colour(0));
   EXPECT_EQ(pixel_at(display, 0, 419), 0u);
-  open_test_display();
-  scroller->x_offsets = {50};
+  display = open_test_display();
+  scroller.x_offsets = {50};
   draw_at(100.0);  // x = 150, sin(11.5) × 15 + 420 = 406.87
   EXPECT_EQ(pixel_at(display, 150, 406), glyph_colour(0));
   EXPECT_EQ(pixel_at(display, 150, 405), 0u);
 
   set_text("A");
-  open_test_display();
+  display = open_test_display();
   draw_at(639.0);
   EXPECT_TRUE(letter_in_column(639));
-  open_test_display();
+  display = open_test_display();
   draw_at(640.0);
   draw_at(-32.0);  // handed to the clip, which finds nothing left
   draw_at(-33.0);
@@ -104,24 +100,24 @@ TEST_F(ScrollerTest, LettersRideTheSineFromMinus32To639) {
 
 TEST_F(ScrollerTest, WrapsWhenTheFirstLetterReachesMinusTotalWidth) {
   set_text("  AB");  // leading spaces are never tested
-  const int total = scroller->total_width, first = scroller->x_offsets[2];
+  const int total = scroller.total_width, first = scroller.x_offsets[2];
   draw_at(-total - first + 0.5);  // x truncates toward zero, to -total + 1
-  EXPECT_EQ(state.scroll_x, -total - first + 0.5);
+  EXPECT_EQ(scroll_x, -total - first + 0.5);
   draw_at(-total - first);
-  EXPECT_EQ(state.scroll_x, 640.0);
+  EXPECT_EQ(scroll_x, 640.0);
 
   set_text("   ");
   draw_at(-100000.0);
-  EXPECT_EQ(state.scroll_x, -100000.0);
+  EXPECT_EQ(scroll_x, -100000.0);
 }
 
 TEST_F(ScrollerTest, GlyphsTheFontLacksAreSkippedWithTheSpacingKept) {
   init(1);  // glyphs 0..15: 'Z' is glyph 25
   set_text("ZA");
-  EXPECT_EQ(scroller->x_offsets[1], 4);
+  EXPECT_EQ(scroller.x_offsets[1], 4);
   draw_at(0.0);
   EXPECT_EQ(pixel_at(display, 4, 420), glyph_colour(0));
-  init(0);  // no atlas: band and reflection only
+  EXPECT_FALSE(init(0));  // no glyphs: band and reflection only
   set_text("ZA");
   draw_at(0.0);
 }
@@ -130,7 +126,7 @@ TEST_F(ScrollerTest, BandAndReflectionFollowTheirRowsInOrder) {
   set_text("");
   for (int y = 0; y < 480; ++y)
     for (int x = 0; x < 640; ++x) pixel_at(display, x, y) = pattern(x, y);
-  scroller_draw();
+  scroller_draw(scroller, frame_of(display), scroll_x);
 
   struct Row {
     int row, source, darkenings;
@@ -164,16 +160,16 @@ TEST_F(ScrollerTest, ReflectionOverwritesLetterColoursInItsRows) {
 // The whole frame against the literal reference at positions across a pass,
 // the last one wrapping, over a patterned display.
 TEST_F(ScrollerTest, WholeFrameMatchesTheLiteralReference) {
-  for (double scroll_x : {640.0, 600.0, 311.5, 0.0, -20.25, -1000.0, double(-scroller->total_width)}) {
+  for (double position : {640.0, 600.0, 311.5, 0.0, -20.25, -1000.0, double(-scroller.total_width)}) {
     for (int y = 0; y < 480; ++y)
       for (int x = 0; x < 640; ++x) pixel_at(display, x, y) = pattern(x, y);
     SDL_Surface* expected = make_surface(640, 480);
     std::copy_n(pixels_of(display), 640 * 480, pixels_of(expected));
-    const double expected_scroll_x = reference::scroller(expected, *scroller, scroll_x);
-    draw_at(scroll_x);
-    EXPECT_EQ(state.scroll_x, expected_scroll_x);
+    const double expected_scroll_x = reference::scroller(expected, scroller, position);
+    draw_at(position);
+    EXPECT_EQ(scroll_x, expected_scroll_x);
     for (int i = 0; i < 640 * 480; ++i)
-      ASSERT_EQ(pixels_of(display)[i], pixels_of(expected)[i]) << "scroll_x " << scroll_x << " pixel " << i;
+      ASSERT_EQ(pixels_of(display)[i], pixels_of(expected)[i]) << "scroll_x " << position << " pixel " << i;
     lib::SDL_FreeSurface(expected);
   }
 }

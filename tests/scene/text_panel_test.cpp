@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/binding.h"
-#include "gfx/display.h"
+#include "gfx/frame.h"
+#include "platform/entry_points.h"
 #include "support/font_sheet.h"
 #include "support/media_double.h"
 
@@ -11,98 +11,99 @@ namespace {
 
 class TextPanelTest : public ::testing::Test {
  protected:
-  void SetUp() override { open_test_display(); }
+  void SetUp() override { display = open_test_display(); }
   void TearDown() override {
-    text_panel_free();
+    text_panel_free(panel);
     lib::SDL_FreeSurface(sheet);
   }
   // Sets up with an index-coded font (support/font_sheet.h) of `cell_rows`
   // rows of 16 glyphs.
-  void init(int cell_rows = 6) {
+  bool init(int cell_rows = 6) {
     sheet = make_indexed_sheet(16, 16, cell_rows, 92);
-    text_panel_init(sheet);
+    return text_panel_init(panel, sheet);
   }
   void typeset(const char* text, int page = 0) {
-    text_panel->text = text;
-    text_panel->page = int8_t(page);
-    text_panel_typeset();
+    panel.text = text;
+    panel.page = int8_t(page);
+    text_panel_typeset(panel);
   }
-  uint32_t panel(int x, int y) { return pixel_at(text_panel->surface, x, y); }
-  uint32_t glyph_of(char c) { return glyph_colour(text_panel->char_map[static_cast<unsigned char>(c)]); }
+  uint32_t at(int x, int y) { return pixel_at(panel.surface, x, y); }
+  uint32_t glyph_of(char c) { return glyph_colour(panel.char_map[static_cast<unsigned char>(c)]); }
   bool panel_is_transparent() {
     for (int y = 0; y < text_panel_height; ++y)
       for (int x = 0; x < text_panel_width; ++x)
-        if (panel(x, y) != 0) return false;
+        if (at(x, y) != 0) return false;
     return true;
   }
+  SDL_Surface* display = nullptr;
   SDL_Surface* sheet = nullptr;
+  TextPanel panel;
 };
 
 }  // namespace
 
 TEST_F(TextPanelTest, PageZeroSetsTheMessageInTwoColumns) {
-  init();
-  text_panel_typeset();
-  EXPECT_EQ(text_panel->surface->w, 512);
-  EXPECT_EQ(text_panel->surface->h, 215);
-  EXPECT_TRUE(text_panel->surface->flags & SDL_SRCALPHA);
-  EXPECT_EQ(panel(0, 0), glyph_of('I'));
-  EXPECT_EQ(panel(0, 160), glyph_of('o'));    // "or music."
-  EXPECT_EQ(panel(256, 16), glyph_of('o'));   // "on =)": back to 256, not 0
-  EXPECT_EQ(panel(269, 160), 0u);             // "  Contact: ": two spaces of 7
-  EXPECT_EQ(panel(270, 160), glyph_of('C'));
-  for (int x = 0; x < 512; ++x) EXPECT_EQ(panel(x, 176), 0u) << x;  // 11 lines fill rows 0..175
+  ASSERT_TRUE(init());
+  text_panel_typeset(panel);
+  EXPECT_EQ(panel.surface->w, 512);
+  EXPECT_EQ(panel.surface->h, 215);
+  EXPECT_TRUE(panel.surface->flags & SDL_SRCALPHA);
+  EXPECT_EQ(at(0, 0), glyph_of('I'));
+  EXPECT_EQ(at(0, 160), glyph_of('o'));    // "or music."
+  EXPECT_EQ(at(256, 16), glyph_of('o'));   // "on =)": back to 256, not 0
+  EXPECT_EQ(at(269, 160), 0u);             // "  Contact: ": two spaces of 7
+  EXPECT_EQ(at(270, 160), glyph_of('C'));
+  for (int x = 0; x < 512; ++x) EXPECT_EQ(at(x, 176), 0u) << x;  // 11 lines fill rows 0..175
 
   int highest = 0;  // the contact address must use glyphs the font has
-  for (const unsigned char byte : text_panel->text)
-    if (byte != '\n' && byte != '\t' && byte != ' ') highest = std::max<int>(highest, text_panel->char_map[byte]);
+  for (const unsigned char byte : panel.text)
+    if (byte != '\n' && byte != '\t' && byte != ' ') highest = std::max<int>(highest, panel.char_map[byte]);
   EXPECT_EQ(highest, 85);
 }
 
 TEST_F(TextPanelTest, TabsAreCountedAcrossPages) {
   init();
   typeset("A\nB\tC\tD\nE\tF\t", 1);
-  EXPECT_EQ(panel(0, 0), glyph_colour(3));
-  EXPECT_EQ(panel(0, 16), glyph_colour(4));
-  EXPECT_EQ(panel(256, 0), glyph_colour(5));
+  EXPECT_EQ(at(0, 0), glyph_colour(3));
+  EXPECT_EQ(at(0, 16), glyph_colour(4));
+  EXPECT_EQ(at(256, 0), glyph_colour(5));
   typeset("A\t\tB", 1);  // two tabs in a row: page 0's right column stays empty
-  EXPECT_EQ(panel(0, 0), glyph_colour(1));
+  EXPECT_EQ(at(0, 0), glyph_colour(1));
   typeset("A B\x01");  // spaces 7, glyphs width + 1, unknown bytes glyph 91
   const int b = glyph_ink_width(0) + 1 + 7;
-  EXPECT_EQ(panel(b - 1, 0), 0u);
-  EXPECT_EQ(panel(b, 0), glyph_colour(1));
-  EXPECT_EQ(panel(b + glyph_ink_width(1) + 1, 0), glyph_colour(91));
+  EXPECT_EQ(at(b - 1, 0), 0u);
+  EXPECT_EQ(at(b, 0), glyph_colour(1));
+  EXPECT_EQ(at(b + glyph_ink_width(1) + 1, 0), glyph_colour(91));
 }
 
 TEST_F(TextPanelTest, APageWithoutTextLeavesThePanelTransparent) {
   init();
-  text_panel_typeset();
-  text_panel->page = 1;
-  text_panel_typeset();
+  text_panel_typeset(panel);
+  panel.page = 1;
+  text_panel_typeset(panel);
   EXPECT_TRUE(panel_is_transparent());
 }
 
 TEST_F(TextPanelTest, GlyphsTheFontLacksAreSkippedWithTheSpacingKept) {
   init(1);  // glyphs 0..15: 'Z' is glyph 25
   typeset("ZA");
-  EXPECT_EQ(panel(0, 0), 0u);
-  EXPECT_EQ(panel(1, 0), glyph_colour(0));
+  EXPECT_EQ(at(0, 0), 0u);
+  EXPECT_EQ(at(1, 0), glyph_colour(0));
 }
 
 TEST_F(TextPanelTest, WithoutAnAtlasThePanelIsEmptyButStillDrawn) {
-  init(0);
-  EXPECT_EQ(text_panel->atlas, nullptr);
-  text_panel_typeset();
+  EXPECT_FALSE(init(0));  // a sheet without one whole cell
+  text_panel_typeset(panel);
   EXPECT_TRUE(panel_is_transparent());
-  text_panel_draw();
+  text_panel_draw(panel, frame_of(display));
 }
 
 TEST_F(TextPanelTest, DrawBlendsThePanelOntoTheDisplayAt70By190) {
   init();
-  text_panel_typeset();
+  text_panel_typeset(panel);
   pixel_at(display, 69, 190) = 0x00123456;
   pixel_at(display, 570, 390) = 0x00123456;  // under a transparent part
-  text_panel_draw();
+  text_panel_draw(panel, frame_of(display));
   EXPECT_EQ(pixel_at(display, 70, 190), glyph_of('I'));
   EXPECT_EQ(pixel_at(display, 69, 190), 0x00123456u);
   EXPECT_EQ(pixel_at(display, 570, 390), 0x00123456u);

@@ -1,9 +1,8 @@
 #include "support/media_double.h"
 
-#include "app/binding.h"
-#include "gfx/display.h"
+#include "platform/entry_points.h"
 
-void open_test_display() {
+SDL_Surface* open_test_display() {
   lib::SDL_SetVideoMode = &::SDL_SetVideoMode;
   lib::SDL_CreateRGBSurface = &::SDL_CreateRGBSurface;
   lib::SDL_ShowCursor = &::SDL_ShowCursor;
@@ -16,7 +15,7 @@ void open_test_display() {
   lib::SDL_Quit = &::SDL_Quit;
   lib::SDL_GetError = &::SDL_GetError;
   ::SDL_Quit();  // a fresh display for every test
-  display = lib::SDL_SetVideoMode(640, 480, 32, 0);
+  return lib::SDL_SetVideoMode(640, 480, 32, 0);
 }
 
 SDL_Surface* make_surface(int width, int height, uint32_t fill) {

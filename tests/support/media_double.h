@@ -7,8 +7,8 @@
 #include <cstdint>
 
 // Binds the ten media entry points to the recording library and opens a fresh
-// 640 × 480 × 32 display as the intro's `display`, cleared to zero.
-void open_test_display();
+// 640 × 480 × 32 display, cleared to zero.
+SDL_Surface* open_test_display();
 
 // A new 32-bit surface of the given size, every pixel set to `fill`.
 SDL_Surface* make_surface(int width, int height, uint32_t fill = 0);

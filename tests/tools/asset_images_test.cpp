@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "app/binding.h"
 #include "gfx/atlas.h"
 #include "gfx/image.h"
+#include "platform/entry_points.h"
 #include "scene/text_panel.h"
 #include "support/media_double.h"
 

@@ -1,3 +1,0 @@
-#include "gfx/display.h"
-
-SDL_Surface* display;
