@@ -157,6 +157,7 @@ Sandbox::Sandbox(Library media, Library music) {
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a temporary directory");
   root_ = pattern;
   directory_ = root_ + "/run";
+  media_ = media;
   fs::create_directories(directory_ + "/data");
   place_library("sdl.library", media);
   place_library("mikmod.library", music);
@@ -225,8 +226,14 @@ RunResult Sandbox::run(const RunOptions& options) const {
   if (child < 0) throw std::runtime_error("cannot fork");
   if (child == 0) exec_intro(*this, arguments, environment);
 
-  const std::vector<InterruptPoint>& points = options.interrupt_points;
+  // The intro installs its handler before it opens the display, and a signal
+  // before that would end it by default, so periodic interrupts wait for the
+  // display (with the system's libraries, which log nothing, one interval).
+  std::vector<InterruptPoint> points = options.interrupt_points;
+  points.push_back({"SDL_SetVideoMode"});
+  const size_t display_opened = points.size() - 1;
   std::vector<bool> sent(points.size(), false);
+  sent[display_opened] = true;
   LogWatcher watcher(log_path, points);
   const auto start = std::chrono::steady_clock::now();
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeout_seconds);
@@ -234,7 +241,8 @@ RunResult Sandbox::run(const RunOptions& options) const {
   auto next_interrupt = std::chrono::steady_clock::now() + interval;
   int status = 0;
   while (waitpid(child, &status, WNOHANG) == 0) {
-    if (options.interrupt_every_ms > 0 && std::chrono::steady_clock::now() >= next_interrupt) {
+    const bool handler_installed = media_ != Library::media_double || watcher.reached(display_opened);
+    if (options.interrupt_every_ms > 0 && handler_installed && std::chrono::steady_clock::now() >= next_interrupt) {
       kill(child, SIGINT);
       next_interrupt += interval;
     }
@@ -245,7 +253,7 @@ RunResult Sandbox::run(const RunOptions& options) const {
       ADD_FAILURE() << "the intro ran longer than " << options.timeout_seconds << " s and was killed";
       break;
     }
-    if (!points.empty()) watcher.catch_up();
+    watcher.catch_up();
     for (size_t i = 0; i < points.size(); ++i) {
       if (sent[i] || !watcher.reached(i)) continue;
       kill(child, SIGINT);

@@ -53,7 +53,8 @@ struct RunOptions {
   // Each sends SIGINT once, whatever their order (e.g. {"SDL_ShowCursor"},
   // or {"SDL_Flip", 50}).
   std::vector<InterruptPoint> interrupt_points;
-  // Sends SIGINT every this many milliseconds until the run ends (0: never).
+  // Sends SIGINT every this many milliseconds until the run ends (0: never),
+  // from the moment the intro has its handler installed.
   // Interrupts outside the main scene are ignored, so this ends a run whose
   // log cannot be watched, such as one with the system's libraries.
   int interrupt_every_ms = 0;
@@ -132,6 +133,7 @@ class Sandbox {
  private:
   std::string root_;
   std::string directory_;
+  Library media_;
 };
 
 // The 6-byte header of an image file: width, height and depth, each a
