@@ -235,7 +235,7 @@ RunResult Sandbox::run(const RunOptions& options) const {
   int status = 0;
   while (waitpid(child, &status, WNOHANG) == 0) {
     if (options.interrupt_every_ms > 0 && std::chrono::steady_clock::now() >= next_interrupt) {
-      kill(child, SIGINT);
+      kill(child, options.interrupt_signal);
       next_interrupt += interval;
     }
     if (std::chrono::steady_clock::now() > deadline) {
@@ -248,7 +248,7 @@ RunResult Sandbox::run(const RunOptions& options) const {
     if (!points.empty()) watcher.catch_up();
     for (size_t i = 0; i < points.size(); ++i) {
       if (sent[i] || !watcher.reached(i)) continue;
-      kill(child, SIGINT);
+      kill(child, options.interrupt_signal);
       sent[i] = true;
       result.log_lines_at_interrupts.push_back(watcher.lines());
     }

@@ -3,14 +3,17 @@
 the real libmikmod, with the built assets. For the windowed and the full-screen
 mode it takes screenshots of the X display during the scene (after its fade-in)
 and during the credits page, checks what they show, keeps them as artefacts,
-presses Escape through the X server and expects exit status 0 once the fades
-and the credits have run.
+ends the scene and expects exit status 0 once the fades and the credits have
+run. The window must carry the intro's title. The windowed scene is ended
+with Escape pressed through the X server, the full-screen one with SIGTERM,
+which the media library would otherwise take for itself.
 
 usage: window_test.py INTRO DATA_DIR ARTEFACT_DIR
 """
 import math
 import os
 import random
+import signal
 import struct
 import subprocess
 import sys
@@ -24,6 +27,7 @@ SCROLLER_ROWS = (401, 480)
 CREDITS = (240, 170, 400, 266)
 LAST_CREDITS_GLYPH = (392, 250, 400, 266)  # the "O" that ends the typing
 MIDDLE_ROWS = (172, 400)  # between the divider lines
+TITLE = "KOB recruitment intro"
 
 
 def divider_grey(column):
@@ -129,6 +133,13 @@ def press_escape(display, window):
     xdotool(display, "keyup", "Escape")
 
 
+def end_scene(display, window, run, mode):
+    if mode == "windowed":
+        press_escape(display, window)
+    else:
+        run.send_signal(signal.SIGTERM)
+
+
 def shoot_until(display, path, faults_of, timeout):
     """Screenshots into `path` until one has no fault; returns the faults of
     the last one taken (empty on success)."""
@@ -163,9 +174,13 @@ def run_mode(intro, data_dir, artefacts, mode):
         if faults:
             return [f"{mode} scene ({scene_shot}): {fault}" for fault in faults]
 
+        title = xdotool(server.display, "getwindowname", found[0]).stdout.strip()
+        if title != TITLE:
+            return [f"{mode}: the window's title is {title!r}, not {TITLE!r}"]
+
         credits_shot = os.path.join(artefacts, f"{mode}-credits.png")
         for _ in range(3):  # a press lost to a busy machine is repeated
-            press_escape(server.display, found[0])
+            end_scene(server.display, found[0], run, mode)
             faults = shoot_until(server.display, credits_shot, credits_faults, 15)
             if not faults:
                 break
