@@ -95,7 +95,8 @@ def credits_faults(shot):
 class Xvfb:
     """A virtual X server on a free display number of its own. The number is
     given explicitly, so the server takes the display's lock file and other
-    servers started on this machine keep off it."""
+    servers started on this machine keep off it. Without -noreset the server
+    resets when the probing client leaves, and refuses the intro meanwhile."""
 
     def __init__(self):
         for number in random.sample(range(100, 1000), 20):
@@ -103,7 +104,7 @@ class Xvfb:
                 continue
             self.display = f":{number}"
             self.process = subprocess.Popen(
-                ["Xvfb", self.display, "-screen", "0", "640x480x24", "-nolisten", "tcp"],
+                ["Xvfb", self.display, "-screen", "0", "640x480x24", "-nolisten", "tcp", "-noreset"],
                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             answering = wait_for(lambda: self.process.poll() is not None
                                  or xdotool(self.display, "getdisplaygeometry").returncode == 0, 30)
