@@ -26,12 +26,18 @@ bool display_usable(const SDL_Surface* surface) {
          surface->pitch == display_width * 4;
 }
 
+bool environment_has(const char* variable) {
+  const char* value = std::getenv(variable);
+  return value != nullptr && *value != '\0';
+}
+
 // The media library falls back to drawing in the terminal, without a word,
-// when the X display it was pointed at does not answer. Said once the run is
-// over, when the terminal shows text again.
+// when the X display it was pointed at does not answer (unless the terminal
+// driver was asked for by name). Said once the run is over, when the terminal
+// shows text again.
 bool drawn_in_terminal_for_want_of_x() {
-  const char* x_display = std::getenv("DISPLAY");
-  if (x_display == nullptr || *x_display == '\0' || lib::SDL_VideoDriverName == nullptr) return false;
+  if (!environment_has("DISPLAY") || environment_has("SDL_VIDEODRIVER")) return false;
+  if (lib::SDL_VideoDriverName == nullptr) return false;
   char driver[32];
   return lib::SDL_VideoDriverName(driver, sizeof driver) != nullptr && std::strcmp(driver, "caca") == 0;
 }
