@@ -3,7 +3,9 @@
 # that are missing (as root), then configures and builds the project. Running
 # it again installs nothing and rebuilds only what changed.
 #
-# Usage: scripts/setup.sh [--with-test-tools | --with-capture-tools]
+# Usage: scripts/setup.sh [--with-test-tools | --with-capture-tools | --intro-only]
+# (--intro-only builds only what a run of the intro needs: the executable, the
+# assets and the library links)
 set -euo pipefail
 
 project_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -24,9 +26,11 @@ test_packages=(xvfb xdotool x11-apps imagemagick tmux python3 sox valgrind clang
 # What record-intro.sh encodes with.
 capture_packages=(ffmpeg)
 
+targets=()
 case ${1:-} in
   --with-test-tools) packages+=("${test_packages[@]}") ;;
   --with-capture-tools) packages+=("${capture_packages[@]}") ;;
+  --intro-only) targets=(--target intro data_assets data_libraries) ;;
 esac
 
 missing=()
@@ -45,4 +49,4 @@ fi
 if [[ ! -f $build_dir/CMakeCache.txt ]]; then
   cmake -S "$project_root" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 fi
-cmake --build "$build_dir" -j "$(nproc)"
+cmake --build "$build_dir" -j "$(nproc)" "${targets[@]}"

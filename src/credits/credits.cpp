@@ -50,9 +50,8 @@ void type_credits(SDL_Surface* display, const GlyphAtlas* atlas, const CharMap& 
 }  // namespace
 
 bool show_credits(SDL_Surface* display) {
-  SDL_Surface* sheet = load_image(small_font_path);
+  SDL_Surface* sheet = load_asset_image(small_font_path);
   if (sheet == nullptr) {
-    report_unusable_asset(small_font_path, "missing, incomplete or not a 32-bit image");
     lib::SDL_Delay(hold_ms);
     return false;
   }

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -32,46 +33,71 @@ bool file_too_short(std::FILE* file, size_t needed) {
 }
 
 // The file at `path` for reading, when it is a regular file; never waits.
-std::FILE* open_image_file(const char* path) {
+std::FILE* open_image_file(const char* path, const char** reason) {
   const ReadableFile opened = open_regular_file(path);
-  if (opened.descriptor < 0) return nullptr;
+  if (opened.descriptor < 0) {
+    *reason = unopened_file_reason(opened);
+    return nullptr;
+  }
   std::FILE* file = fdopen(opened.descriptor, "rb");
-  if (file == nullptr) close(opened.descriptor);
+  if (file == nullptr) {
+    close(opened.descriptor);
+    *reason = std::strerror(errno);
+  }
   return file;
+}
+
+constexpr const char* cut_short = "the file is cut short";
+constexpr const char* no_memory = "not enough memory for the image";
+
+// Null with `*reason` set, for the one return of every refusal.
+SDL_Surface* refused(const char** reason, const char* why) {
+  *reason = why;
+  return nullptr;
 }
 
 }  // namespace
 
-SDL_Surface* load_image(const char* path) {
-  std::unique_ptr<std::FILE, FileCloser> file(open_image_file(path));
+SDL_Surface* load_image(const char* path, const char** reason) {
+  const char* ignored = nullptr;
+  if (reason == nullptr) reason = &ignored;
+  std::unique_ptr<std::FILE, FileCloser> file(open_image_file(path, reason));
   if (!file) return nullptr;
 
   unsigned char header[6];
-  if (std::fread(header, 1, sizeof header, file.get()) != sizeof header) return nullptr;
+  if (std::fread(header, 1, sizeof header, file.get()) != sizeof header) return refused(reason, cut_short);
   const uint16_t width = little_endian_u16(header);
   const uint16_t height = little_endian_u16(header + 2);
   const uint16_t depth = little_endian_u16(header + 4);
   // The copy moves four bytes per pixel, which only a 32-bit surface holds.
-  if (depth != 32) return nullptr;
+  if (depth != 32) return refused(reason, "the image is not 32 bits per pixel");
 
   // Up to 65535 × 65535 × 4 bytes, which needs more than 32 bits: formed in
   // 64 bits, and refused where it does not fit the address space.
   const uint64_t wide_byte_count = uint64_t{width} * uint64_t{height} * 4;
-  if (wide_byte_count > SIZE_MAX) return nullptr;
+  if (wide_byte_count > SIZE_MAX) return refused(reason, no_memory);
   const size_t byte_count = size_t(wide_byte_count);
-  if (file_too_short(file.get(), byte_count)) return nullptr;
+  if (file_too_short(file.get(), byte_count)) return refused(reason, cut_short);
 
   SDL_Surface* surface = lib::SDL_CreateRGBSurface(0, width, height, depth, 0, 0, 0, 0);
-  if (surface == nullptr) return nullptr;
+  if (surface == nullptr || (byte_count != 0 && surface->pixels == nullptr)) {
+    if (surface != nullptr) lib::SDL_FreeSurface(surface);
+    return refused(reason, no_memory);
+  }
   // Rows are `width` pixels apart in the file and in the surface alike, so the
   // pixels are read straight into place.
-  const bool complete = byte_count == 0 || (surface->pixels != nullptr &&
-                                            std::fread(surface->pixels, 1, byte_count, file.get()) == byte_count);
-  if (!complete) {
+  if (byte_count != 0 && std::fread(surface->pixels, 1, byte_count, file.get()) != byte_count) {
     lib::SDL_FreeSurface(surface);
-    return nullptr;
+    return refused(reason, cut_short);
   }
   return surface;
+}
+
+SDL_Surface* load_asset_image(const char* path) {
+  const char* reason = nullptr;
+  SDL_Surface* image = load_image(path, &reason);
+  if (image == nullptr) report_unusable_asset(path, reason);
+  return image;
 }
 
 void report_unusable_asset(const char* path, const char* reason) {

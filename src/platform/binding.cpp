@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "platform/files.h"
 
@@ -79,22 +80,26 @@ void close_libraries() {
   sdl_handle = nullptr;
 }
 
-// The loader's two-line message: the full path, then dlerror's text.
-void report_open_failure(const char* path) {
-  std::printf("Failed to open %s\n", path);
-  const char* reason = dlerror();
-  std::printf("%s\n", reason != nullptr ? reason : "");
+// The full path, the reason, and what to do: the files are looked for under
+// $PWD, so the intro must start from the directory that holds data/.
+void report_open_failure(const char* path, const char* reason) {
+  std::printf("Failed to open %s\n%s\n", path, reason);
+  std::printf("Start the intro from the directory that holds data/, for example with ./run-intro.sh\n");
 }
 
 // Opens one library. The loader would wait forever on a FIFO, so anything
-// but a regular file is refused first, with the same two lines.
+// but a regular file is refused first, with the same message.
 void* open_library(const char* path) {
   if (names_non_regular_file(path)) {
-    std::printf("Failed to open %s\n%s: not a regular file\n", path, path);
+    const std::string reason = std::string(path) + ": not a regular file";
+    report_open_failure(path, reason.c_str());
     return nullptr;
   }
   void* handle = dlopen(path, RTLD_NOW | RTLD_GLOBAL);
-  if (handle == nullptr) report_open_failure(path);
+  if (handle == nullptr) {
+    const char* reason = dlerror();
+    report_open_failure(path, reason != nullptr ? reason : "");
+  }
   return handle;
 }
 

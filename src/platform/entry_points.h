@@ -21,11 +21,14 @@
   X(MikMod_RegisterAllDrivers) X(MikMod_RegisterAllLoaders) X(MikMod_Init) X(MikMod_Exit) X(Player_Load)
 
 // Optional extras, resolved after the twenty and null when a library lacks
-// them: the media library's error text, and what the music set-up needs to
-// fall back to the silent driver when no sound device can be opened
-// (md_device is a variable of the library; its entry is its address).
-#define INTRO_OPTIONAL_MEDIA_ENTRY_POINTS(X) X(SDL_GetError)
-#define INTRO_OPTIONAL_MUSIC_ENTRY_POINTS(X) X(MikMod_DriverFromAlias) X(md_device)
+// them: the media library's error text, the window title and the name of the
+// video driver it chose; what the music set-up needs to fall back to the
+// silent driver when no sound device can be opened, and the music library's
+// reason for a module it cannot load (md_device and MikMod_errno are
+// variables of the library; their entries are their addresses).
+#define INTRO_OPTIONAL_MEDIA_ENTRY_POINTS(X) X(SDL_GetError) X(SDL_WM_SetCaption) X(SDL_VideoDriverName)
+#define INTRO_OPTIONAL_MUSIC_ENTRY_POINTS(X) \
+  X(MikMod_DriverFromAlias) X(md_device) X(MikMod_strerror) X(MikMod_errno)
 
 namespace lib {
 

@@ -7,6 +7,7 @@
 struct ReadableFile {
   int descriptor = -1;        // open for reading, or -1
   bool not_regular = false;   // the path named a FIFO, a device or a directory: refused
+  int open_error = 0;         // errno of an open that failed (ENOENT, EACCES, ...)
 };
 
 // Opens `path` for reading without blocking and keeps it only when it is a
@@ -14,6 +15,11 @@ struct ReadableFile {
 // checked on the opened file itself, so it cannot change between check and
 // use.
 ReadableFile open_regular_file(const char* path);
+
+// Why a file that open_regular_file refused cannot be read, in a few words
+// for a message: missing, not to be read, not a regular file, or the
+// system's own text.
+const char* unopened_file_reason(const ReadableFile& file);
 
 // True when `path` opens but is not a regular file: for the files that a
 // library opens by name itself, which are refused before it tries. A path

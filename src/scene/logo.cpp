@@ -35,11 +35,8 @@ void fill_tables(LogoFx& logo) {
 double logo_angle(int entry) { return entry / 255.0 * 360.0 * intro_pi / 180.0; }
 
 bool logo_init(LogoFx& logo) {
-  SDL_Surface* surface = load_image(logo_path);
-  if (surface == nullptr) {
-    report_unusable_asset(logo_path, "not a readable 32-bit image");
-    return false;
-  }
+  SDL_Surface* surface = load_asset_image(logo_path);
+  if (surface == nullptr) return false;
   if (surface->w > logo_max_width || surface->h > logo_max_height) {
     report_unusable_asset(logo_path, "the logo must be at most 562 x 469 pixels");
     lib::SDL_FreeSurface(surface);

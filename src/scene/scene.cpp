@@ -1,12 +1,14 @@
 #include "scene/scene.h"
 
 #include <pthread.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
 #include <initializer_list>
 #include <memory>
 #include <new>
+#include <string>
 
 #include "gfx/assets.h"
 #include "gfx/blit.h"
@@ -62,18 +64,12 @@ bool prepare_music_library() {
   return false;
 }
 
-SDL_Surface* load_scene_image(const char* path) {
-  SDL_Surface* image = load_image(path);
-  if (image == nullptr) report_unusable_asset(path, "not a readable 32-bit image");
-  return image;
-}
-
 // Loads both font sheets and the texture, in that order, stopping at the
 // first that cannot be used.
 bool load_scene_images(SceneImages& images) {
-  if ((images.big_font = load_scene_image(big_font_path)) == nullptr) return false;
-  if ((images.small_font = load_scene_image(small_font_path)) == nullptr) return false;
-  if ((images.texture = load_scene_image(texture_path)) == nullptr) return false;
+  if ((images.big_font = load_asset_image(big_font_path)) == nullptr) return false;
+  if ((images.small_font = load_asset_image(small_font_path)) == nullptr) return false;
+  if ((images.texture = load_asset_image(texture_path)) == nullptr) return false;
   if (images.texture->w != rotozoom_texture_size || images.texture->h != rotozoom_texture_size) {
     report_unusable_asset(texture_path, "the texture must be 256 x 256 pixels");
     return false;
@@ -197,24 +193,48 @@ void run_animated_scene(Scene& scene, SceneImages& images, MODULE* module, SDL_S
   text_panel_free(scene.panel);
 }
 
+// The music library's own reason for a module it did not load, where it
+// offers one.
+std::string module_load_reason() {
+  std::string reason = "not a module the music library can load";
+  const char* detail =
+      lib::MikMod_strerror != nullptr && lib::MikMod_errno != nullptr ? lib::MikMod_strerror(*lib::MikMod_errno) : nullptr;
+  if (detail != nullptr && *detail != '\0') reason += std::string(" (") + detail + ")";
+  return reason;
+}
+
+// The module, or null after naming why it cannot be had. The music library
+// opens the file itself and would wait forever on a FIFO, so the file is
+// opened here first: anything but a readable regular file is refused.
+MODULE* load_module() {
+  const ReadableFile file = open_regular_file(module_path);
+  if (file.descriptor < 0) {
+    report_unusable_asset(module_path, unopened_file_reason(file));
+    return nullptr;
+  }
+  close(file.descriptor);
+  MODULE* module = lib::Player_Load(module_path, module_channels, 0);
+  if (module == nullptr) report_unusable_asset(module_path, module_load_reason().c_str());
+  return module;
+}
+
 // Everything between a set-up logo and the release of the effects. A module
-// that the music library cannot load ends the scene before anything shows.
-void run_with_logo(Scene& scene, SceneImages& images, bool music_ready, SDL_Surface* display) {
+// that cannot be loaded ends the scene before anything shows; the result is
+// then false. Without a sound driver the scene runs without music.
+bool run_with_logo(Scene& scene, SceneImages& images, bool music_ready, SDL_Surface* display) {
   swap_red_blue(images.texture);
   lib::SDL_FillRect(display, nullptr, 0);
   MODULE* module = nullptr;
   if (music_ready) {
-    // The music library opens the module itself, and would wait forever on a
-    // FIFO: anything but a regular file is a module that cannot be loaded.
-    if (!names_non_regular_file(module_path)) module = lib::Player_Load(module_path, module_channels, 0);
-    if (module == nullptr) {
+    if ((module = load_module()) == nullptr) {
       logo_free(scene.logo);
-      return;
+      return false;
     }
     module->wrap = 1;  // restart at its end instead of stopping
   }
   play_intro(scene, display);
   run_animated_scene(scene, images, module, display);
+  return true;
 }
 
 }  // namespace
@@ -237,14 +257,14 @@ bool run_main_scene(SDL_Surface* display) {
   publish_interrupt_target(scene->state);
   const bool music_ready = prepare_music_library();
   SceneImages images{};
-  const bool images_usable = load_scene_images(images) && logo_init(scene->logo);
-  if (images_usable) {
+  bool assets_usable = load_scene_images(images) && logo_init(scene->logo);
+  if (assets_usable) {
     start_logo_bounce(scene->state);
-    run_with_logo(*scene, images, music_ready, display);
+    assets_usable = run_with_logo(*scene, images, music_ready, display);
   }
   free_scene_images(images);
   withdraw_interrupt_target();
   scene.reset();
   lib::MikMod_Exit();
-  return images_usable;
+  return assets_usable;
 }

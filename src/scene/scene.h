@@ -31,9 +31,8 @@ struct Scene {
 // Runs the whole scene on `display`, on the calling (main) thread, and
 // returns when it has ended and released everything it set up; the display
 // and the libraries stay open. It returns early, with nothing shown, when an
-// image is missing or unusable (reported on standard error; the result is
-// then false) or when the module does not load. With no sound driver at all
-// it runs without music.
+// image or the module is missing or unusable (reported on standard error; the
+// result is then false). With no sound driver at all it runs without music.
 bool run_main_scene(SDL_Surface* display);
 
 // One frame of the scene's loop onto the 640 × 480 frame, drawn but not

@@ -243,7 +243,7 @@ RunResult Sandbox::run(const RunOptions& options) const {
   while (waitpid(child, &status, WNOHANG) == 0) {
     const bool handler_installed = media_ != Library::media_double || watcher.reached(display_opened);
     if (options.interrupt_every_ms > 0 && handler_installed && std::chrono::steady_clock::now() >= next_interrupt) {
-      kill(child, SIGINT);
+      kill(child, options.interrupt_signal);
       next_interrupt += interval;
     }
     if (std::chrono::steady_clock::now() > deadline) {
@@ -256,7 +256,7 @@ RunResult Sandbox::run(const RunOptions& options) const {
     watcher.catch_up();
     for (size_t i = 0; i < points.size(); ++i) {
       if (sent[i] || !watcher.reached(i)) continue;
-      kill(child, SIGINT);
+      kill(child, options.interrupt_signal);
       sent[i] = true;
       result.log_lines_at_interrupts.push_back(watcher.lines());
     }

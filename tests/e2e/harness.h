@@ -22,6 +22,7 @@
 // environment minus any INTRO_DOUBLE_* variable.
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -50,10 +51,12 @@ struct RunOptions {
   // SDL_Flip calls (counted from 1) whose surface is saved, to be read back
   // with Sandbox::flip_frame.
   std::vector<long> save_flips;
-  // Each sends SIGINT once, whatever their order (e.g. {"SDL_ShowCursor"},
+  // The signal that the interrupt points and interrupt_every_ms send.
+  int interrupt_signal = SIGINT;
+  // Each sends the signal once, whatever their order (e.g. {"SDL_ShowCursor"},
   // or {"SDL_Flip", 50}).
   std::vector<InterruptPoint> interrupt_points;
-  // Sends SIGINT every this many milliseconds until the run ends (0: never),
+  // Sends the signal every this many milliseconds until the run ends (0: never),
   // from the moment the intro has its handler installed.
   // Interrupts outside the main scene are ignored, so this ends a run whose
   // log cannot be watched, such as one with the system's libraries.
@@ -67,7 +70,7 @@ struct RunResult {
   int signal = 0;        // the signal that ended the process, 0 if none
   bool timed_out = false;
   double seconds = 0;        // wall time from the start of the process to its end
-  // For every SIGINT sent at an interrupt point, in the order sent: how many
+  // For every signal sent at an interrupt point, in the order sent: how many
   // log lines had been written by then.
   std::vector<size_t> log_lines_at_interrupts;
   std::string out;           // everything written to standard output

@@ -32,8 +32,14 @@ void expect_orderly_run(const e2e::RunResult& result, const std::string& what) {
   e2e::expect_orderly_end(result);
 }
 
+// The loader's two lines, then what to do.
+std::string cannot_open(const std::string& path, const std::string& reason) {
+  return "Failed to open " + path + "\n" + path + ": " + reason +
+         "\nStart the intro from the directory that holds data/, for example with ./run-intro.sh\n";
+}
+
 std::string cannot_open(const std::string& path) {
-  return "Failed to open " + path + "\n" + path + ": cannot open shared object file: No such file or directory\n";
+  return cannot_open(path, "cannot open shared object file: No such file or directory");
 }
 
 // A PWD of exactly `length` characters that names the sandbox directory
@@ -136,18 +142,14 @@ TEST(Startup, FailuresAreReportedAndLeaveNoLibraryOpen) {
          s.remove_file("data/sdl.library");
          s.write_file("data/sdl.library", std::string(100, 'x'));
        },
-       [](const std::string& d) {
-         return "Failed to open " + d + "/data/sdl.library\n" + d + "/data/sdl.library: invalid ELF header\n";
-       },
+       [](const std::string& d) { return cannot_open(d + "/data/sdl.library", "invalid ELF header"); },
        "", {}},
       {"music library a FIFO",
        [](const e2e::Sandbox& s, e2e::RunOptions&) {
          s.remove_file("data/mikmod.library");
          mkfifo((s.directory() + "/data/mikmod.library").c_str(), 0644);
        },
-       [](const std::string& d) {
-         return "Failed to open " + d + "/data/mikmod.library\n" + d + "/data/mikmod.library: not a regular file\n";
-       },
+       [](const std::string& d) { return cannot_open(d + "/data/mikmod.library", "not a regular file"); },
        "", {"recording_sdl loaded", "recording_sdl unloaded"}},
       // Both names then lead to the same file, which is loaded once.
       {"media library without its entry points", misplaced("sdl.library", e2e::Library::music_double),

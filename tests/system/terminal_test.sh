@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# The intro with no X display, as over ssh: the real SDL 1.2 falls back to its
-# colour-ASCII driver and draws in the terminal. Runs it in a tmux pane with
-# the built assets and the real libmikmod, waits until the scene fills the
-# middle of the terminal, sends Escape as a terminal key and expects exit
-# status 0 after the fades and the credits.
+# The intro with an X display that cannot be reached, as over ssh with a
+# display that is gone: the real SDL 1.2 falls back to its colour-ASCII
+# driver and draws in the terminal. Runs it in a tmux pane with the built
+# assets and the real libmikmod, waits until the scene fills the middle of
+# the terminal, sends Escape as a terminal key and expects exit status 0
+# after the fades and the credits, and the one line that says why the
+# picture went to the terminal.
 #
 # usage: terminal_test.sh INTRO DATA_DIR
 set -euo pipefail
@@ -26,9 +28,15 @@ for name in data01.dt data02.dt data03.dt data04.dt data05.dt sdl.library mikmod
   ln -s "$(realpath "$data_dir/$name")" "$work/run/data/$name"
 done
 
+# A display number no X server answers on.
+display_number=4242
+while [[ -e /tmp/.X11-unix/X$display_number || -e /tmp/.X$display_number-lock ]]; do
+  ((display_number += 1))
+done
+
 export TERM=${TERM:-xterm}
 tmux -L "$socket" -f /dev/null new-session -d -s intro -x "$columns" -y "$lines" \
-  "cd '$work/run' && env -u DISPLAY -u SDL_VIDEODRIVER PWD='$work/run' '$intro' 2>'$work/stderr'; echo \$? >'$work/status'"
+  "cd '$work/run' && env -u SDL_VIDEODRIVER DISPLAY=:$display_number PWD='$work/run' '$intro' 2>'$work/stderr'; echo \$? >'$work/status'"
 
 # The band between the divider lines (terminal rows 16..30) stays black, and
 # so blank, during the intro; in the scene it is drawn over from edge to edge.
@@ -73,4 +81,10 @@ if [[ $status != 0 ]]; then
   grep -v '^ALSA lib' "$work/stderr" || true
   exit 1
 fi
-echo "the intro played in the terminal, ended on Escape and exited with 0"
+said="The X display :$display_number could not be reached, so the intro was drawn in the terminal"
+if ! grep -qxF "$said" "$work/stderr"; then
+  echo "standard error does not say why the picture went to the terminal:"
+  grep -v '^ALSA lib' "$work/stderr" || true
+  exit 1
+fi
+echo "the intro played in the terminal, ended on Escape, said why, and exited with 0"

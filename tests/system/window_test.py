@@ -3,14 +3,17 @@
 the real libmikmod, with the built assets. For the windowed and the full-screen
 mode it takes screenshots of the X display during the scene (after its fade-in)
 and during the credits page, checks what they show, keeps them as artefacts,
-presses Escape through the X server and expects exit status 0 once the fades
-and the credits have run.
+ends the scene and expects exit status 0 once the fades and the credits have
+run. The window must carry the intro's title. The windowed scene is ended
+with Escape pressed through the X server, the full-screen one with SIGTERM,
+which the media library would otherwise take for itself.
 
 usage: window_test.py INTRO DATA_DIR ARTEFACT_DIR
 """
 import math
 import os
 import random
+import signal
 import struct
 import subprocess
 import sys
@@ -24,6 +27,7 @@ SCROLLER_ROWS = (401, 480)
 CREDITS = (240, 170, 400, 266)
 LAST_CREDITS_GLYPH = (392, 250, 400, 266)  # the "O" that ends the typing
 MIDDLE_ROWS = (172, 400)  # between the divider lines
+TITLE = "KOB recruitment intro"
 
 
 def divider_grey(column):
@@ -91,7 +95,8 @@ def credits_faults(shot):
 class Xvfb:
     """A virtual X server on a free display number of its own. The number is
     given explicitly, so the server takes the display's lock file and other
-    servers started on this machine keep off it."""
+    servers started on this machine keep off it. Without -noreset the server
+    resets when the probing client leaves, and refuses the intro meanwhile."""
 
     def __init__(self):
         for number in random.sample(range(100, 1000), 20):
@@ -99,7 +104,7 @@ class Xvfb:
                 continue
             self.display = f":{number}"
             self.process = subprocess.Popen(
-                ["Xvfb", self.display, "-screen", "0", "640x480x24", "-nolisten", "tcp"],
+                ["Xvfb", self.display, "-screen", "0", "640x480x24", "-nolisten", "tcp", "-noreset"],
                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             answering = wait_for(lambda: self.process.poll() is not None
                                  or xdotool(self.display, "getdisplaygeometry").returncode == 0, 30)
@@ -127,6 +132,13 @@ def press_escape(display, window):
     xdotool(display, "keydown", "Escape")
     time.sleep(0.3)
     xdotool(display, "keyup", "Escape")
+
+
+def end_scene(display, window, run, mode):
+    if mode == "windowed":
+        press_escape(display, window)
+    else:
+        run.send_signal(signal.SIGTERM)
 
 
 def shoot_until(display, path, faults_of, timeout):
@@ -163,9 +175,13 @@ def run_mode(intro, data_dir, artefacts, mode):
         if faults:
             return [f"{mode} scene ({scene_shot}): {fault}" for fault in faults]
 
+        title = xdotool(server.display, "getwindowname", found[0]).stdout.strip()
+        if title != TITLE:
+            return [f"{mode}: the window's title is {title!r}, not {TITLE!r}"]
+
         credits_shot = os.path.join(artefacts, f"{mode}-credits.png")
         for _ in range(3):  # a press lost to a busy machine is repeated
-            press_escape(server.display, found[0])
+            end_scene(server.display, found[0], run, mode)
             faults = shoot_until(server.display, credits_shot, credits_faults, 15)
             if not faults:
                 break
