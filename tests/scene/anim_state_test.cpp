@@ -28,7 +28,9 @@ TEST(Tick, AdvancesEveryFieldOnceAngleWrapsFadeSaturates) {
 
 // Before the first tick the logo stays where the intro left it, and the
 // bounce starts from there; afterwards the bounce's position is truncated.
-TEST(Tick, LogoRowIsTheIntrosUntilTheBounceHasOne) {
+// From rest at 0: a bounce at the floor on tick 57, rest at 0 eighteen ticks
+// later, and the same 75-tick cycle again and again.
+TEST(Tick, LogoRestsWhereTheIntroLeftItThenBouncesOnA75TickCycle) {
   AnimState state;
   state.velocity = 0.3f;
   start_logo_bounce(state);
@@ -37,39 +39,26 @@ TEST(Tick, LogoRowIsTheIntrosUntilTheBounceHasOne) {
   EXPECT_EQ(state.logo_y, 7.0);
   state.logo_y = 3.99;
   EXPECT_EQ(logo_row(state, 7), 3);
-  start_logo_bounce(state);
-  advance_tick(state);  // -128 + 0.005 is above the top row: rest there
-  EXPECT_EQ(state.logo_y, 0.0);
-  EXPECT_EQ(state.velocity, 0.0f);
-}
 
-// From rest at 0: a bounce at the floor on tick 57, rest at 0 eighteen ticks
-// later, and the same 75-tick cycle again and again.
-TEST(Tick, LogoBouncesOnA75TickCycle) {
-  AnimState state;
-  advance_tick(state);
-  EXPECT_EQ(state.velocity, 0.005f);
-  EXPECT_EQ(state.logo_y, double{0.005f});
+  state.logo_y = 0.0;
+  state.velocity = 0.0f;
   std::vector<int> bounces, stops;
-  for (int n = 2; n <= 400; ++n) {
+  for (int n = 1; n <= 400; ++n) {
     const double before = state.logo_y;
     advance_tick(state);
-    ASSERT_GE(state.logo_y, 0.0);
-    ASSERT_LE(state.logo_y, 8.0);
+    ASSERT_TRUE(state.logo_y >= 0.0 && state.logo_y <= 8.0) << state.logo_y;
     if (state.logo_y == 8.0 && state.velocity == -0.5f) bounces.push_back(n);
     if (state.logo_y == 0.0 && before > 0.0) stops.push_back(n);
   }
-  ASSERT_GE(bounces.size(), 5u);
-  ASSERT_GE(stops.size(), 5u);
-  for (size_t i = 0; i < 5; ++i) {
-    EXPECT_EQ(bounces[i], 57 + 75 * int(i));
-    EXPECT_EQ(stops[i], 75 + 75 * int(i));
-  }
+  EXPECT_EQ(bounces, (std::vector<int>{57, 132, 207, 282, 357}));
+  EXPECT_EQ(stops, (std::vector<int>{75, 150, 225, 300, 375}));
 }
 
-// The floor and the top row are passed only strictly: landing on 8.0 or on
-// 0.0 exactly keeps the speed. 0.495f + 0.005 rounds to 0.5f and -0.505f +
-// 0.005 to -0.5f, so these sums are exact.
+// The speed grows by 0.005 (formed in double, stored in single precision),
+// up to 1; the floor and the top row are passed only strictly: landing on
+// 8.0 or on 0.0 exactly keeps the speed. 0.495f + 0.005 rounds to 0.5f and
+// -0.505f + 0.005 to -0.5f, so those sums are exact. The unset marker -128
+// is above the top row.
 TEST(Tick, OnlyPassingTheFloorOrTheTopRowTurnsTheLogo) {
   struct Case {
     double y;
@@ -77,8 +66,9 @@ TEST(Tick, OnlyPassingTheFloorOrTheTopRowTurnsTheLogo) {
     double y_after;
     float velocity_after;
   };
-  for (const Case& c : {Case{7.5, 0.495f, 8.0, 0.5f}, Case{7.5, 0.5f, 8.0, -0.5f}, Case{0.5, -0.505f, 0.0, -0.5f},
-                        Case{0.5, -0.51f, 0.0, 0.0f}, Case{4.0, 1.0f, 5.0, 1.0f}}) {
+  for (const Case& c : {Case{0.0, 0.0f, double{0.005f}, 0.005f}, Case{7.5, 0.495f, 8.0, 0.5f}, Case{7.5, 0.5f, 8.0, -0.5f},
+                        Case{0.5, -0.505f, 0.0, -0.5f}, Case{0.5, -0.51f, 0.0, 0.0f}, Case{4.0, 1.0f, 5.0, 1.0f},
+                        Case{logo_y_unset, 0.0f, 0.0, 0.0f}}) {
     AnimState state;
     state.logo_y = c.y;
     state.velocity = c.velocity;
@@ -94,7 +84,6 @@ TEST(Threads, ClockTicksWhileRunningAndEndsOnceRunningIsCleared) {
   ASSERT_EQ(pthread_create(&clock, nullptr, clock_thread, &state), 0);  // running is 0: it ends at once
   pthread_join(clock, nullptr);
   EXPECT_EQ(state.tick, 0);
-
   state.running = 1;
   ASSERT_EQ(pthread_create(&clock, nullptr, clock_thread, &state), 0);
   while (state.tick < 3) std::this_thread::yield();
@@ -106,29 +95,23 @@ std::vector<std::string> music_calls;
 int active_answers_left;  // Player_Active says yes this many times, then no
 MODULE the_module;
 
-void bind_fake_player(int active_answers) {
+// The player is asked first, then running: the module is stopped and
+// released whether it ended by itself or the scene stopped.
+TEST(Threads, MusicStopsAndReleasesTheModuleWhenItEndsOrRunningIsCleared) {
   lib::Player_Start = [](MODULE* module) { music_calls.push_back(module == &the_module ? "Start" : "Start ?"); };
-  lib::Player_Active = []() -> BOOL {
-    music_calls.push_back("Active");
-    return active_answers_left-- > 0;
-  };
+  lib::Player_Active = []() -> BOOL { return music_calls.push_back("Active"), active_answers_left-- > 0; };
   lib::MikMod_Update = [] { music_calls.push_back("Update"); };
   lib::Player_Stop = [] { music_calls.push_back("Stop"); };
   lib::Player_Free = [](MODULE* module) { music_calls.push_back(module == &the_module ? "Free" : "Free ?"); };
-  active_answers_left = active_answers;
-  music_calls.clear();
-}
-
-TEST(Threads, MusicStopsAndReleasesTheModuleWhenItEndsOrRunningIsCleared) {
   AnimState state;
-  state.running = 1;
   MusicPlayback playback{&the_module, &state};
-  bind_fake_player(2);
+  state.running = 1;
+  active_answers_left = 2;
   music_thread(&playback);
   EXPECT_EQ(music_calls, (std::vector<std::string>{"Start", "Active", "Update", "Active", "Update", "Active", "Stop", "Free"}));
-
-  bind_fake_player(1 << 30);
-  state.running = 0;  // the player is asked first, then running
+  music_calls.clear();
+  state.running = 0;
+  active_answers_left = 1 << 30;
   music_thread(&playback);
   EXPECT_EQ(music_calls, (std::vector<std::string>{"Start", "Active", "Stop", "Free"}));
 }
