@@ -37,13 +37,14 @@ class Fades : public ::testing::Test {
     presented.clear();
   }
   void TearDown() override { presented.clear(); }
-  std::vector<std::string> repeated(std::vector<std::string> pair, int times) {
-    std::vector<std::string> all;
-    for (int i = 0; i < times; ++i) all.insert(all.end(), pair.begin(), pair.end());
-    return all;
-  }
   SDL_Surface* display = nullptr;
 };
+
+std::vector<std::string> repeated(const std::vector<std::string>& pair, int times) {
+  std::vector<std::string> all;
+  while (times-- > 0) all.insert(all.end(), pair.begin(), pair.end());
+  return all;
+}
 
 // A 301 × 101 image sits at 320 − 150, 240 − 50. Levels run 0, 5, .., 250;
 // a byte becomes trunc(s / 255 × level × a / 255): (255, 128, 0) opaque is
@@ -85,13 +86,9 @@ TEST_F(Fades, FadeToBlackMakesTwentyFramesFromTheSnapshot) {
   fade_to_black(display);
   EXPECT_EQ(calls, repeated({"SDL_Delay 1", "SDL_Flip"}, 20));
   ASSERT_EQ(presented.size(), 20u);
-  struct Frame {
-    int number;
-    uint32_t full;
-  };
-  for (const Frame& f : {Frame{1, bytes(255, 255, 255, 0)}, {2, bytes(242, 230, 218, 0)}, {11, bytes(127, 63, 31, 0)},
-                         {19, bytes(25, 2, 0, 0)}, {20, bytes(12, 0, 0, 0)}})
-    EXPECT_EQ(presented[size_t(f.number - 1)][0], f.full) << "frame " << f.number;
+  for (auto [frame, full] : {std::pair{1, bytes(255, 255, 255, 0)}, {2, bytes(242, 230, 218, 0)},
+                             {11, bytes(127, 63, 31, 0)}, {19, bytes(25, 2, 0, 0)}, {20, bytes(12, 0, 0, 0)}})
+    EXPECT_EQ(presented[size_t(frame - 1)][0], full) << "frame " << frame;
   EXPECT_EQ(presented[1][640 * 480 - 1], bytes(95, 91, 86, 0));
   EXPECT_EQ(presented[0][5 * 640 + 5], 0u);
   EXPECT_EQ(pixel_at(display, 0, 0), bytes(12, 0, 0, 0));  // the last frame stays
