@@ -72,9 +72,10 @@ TEST_F(GlyphAtlasTest, CellsBecomeGlyphsRowByRowWithTheirPixelsCopied) {
   EXPECT_EQ(freed_surfaces, 32);
 }
 
-// Partial cells are dropped; a sheet without a whole cell gives no atlas, and
-// a glyph surface that cannot be made leaves none and frees what was made.
-TEST_F(GlyphAtlasTest, OnlyWholeCellsAreCutAndAFailureLeavesNothing) {
+// Partial cells are dropped; a sheet without a whole cell gives no atlas,
+// one of more cells than the 16-bit count holds gives 32767 glyphs, and a
+// glyph surface that cannot be made leaves none and frees what was made.
+TEST_F(GlyphAtlasTest, OnlyWholeCellsAreCutUpToTheCountsLimitAndAFailureLeavesNothing) {
   SDL_Surface* ragged = make_surface(42, 21, 0xff0000ff);
   GlyphAtlas* atlas = glyph_atlas_build(ragged, 16);
   ASSERT_EQ(atlas->count, 2);
@@ -83,6 +84,10 @@ TEST_F(GlyphAtlasTest, OnlyWholeCellsAreCutAndAFailureLeavesNothing) {
   EXPECT_EQ(glyph_atlas_build(make_surface(15, 40, 0xff0000ff), 16), nullptr);
   EXPECT_EQ(glyph_atlas_build(make_surface(0, 0), 16), nullptr);
   EXPECT_EQ(glyph_atlas_build(nullptr, 16), nullptr);
+  atlas = glyph_atlas_build(make_surface(256, 128), 1);
+  EXPECT_EQ(atlas->count, 32767);
+  EXPECT_EQ(atlas->glyphs.size(), 32767u);
+  glyph_atlas_free(atlas);
 
   surfaces_allowed = 1;
   freed_surfaces = 0;
