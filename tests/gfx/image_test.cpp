@@ -56,12 +56,4 @@ TEST_F(LoadImage, RefusesFilesItCannotUseWhole) {
   EXPECT_EQ(load_image("data/missing.dt"), nullptr);
 }
 
-TEST(SwapRedBlue, ExchangesBytesZeroAndTwoOnly) {
-  open_test_display();
-  SDL_Surface* surface = make_surface(2, 2, 0x44332211);
-  swap_red_blue(surface);
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(pixel_at(surface, i % 2, i / 2), 0x44112233u);
-  SDL_FreeSurface(surface);
-}
-
 }  // namespace
