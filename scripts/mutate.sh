@@ -76,8 +76,9 @@ for i in "${!names[@]}"; do
   elif ctest --test-dir "$build_dir" -R "${tests[$i]}" --no-tests=error -j2 >"$backup/test.log" 2>&1; then
     verdict="MISSED"
   else
-    caught_by=$(sed -nE 's/^[[:space:]]*[0-9]+ - ([^ ]+) \(.*/\1/p' "$backup/test.log" | tr '\n' ' ')
-    verdict="caught by ${caught_by:-(no test named in the output of ctest)}"
+    read -ra failed <<<"$(sed -nE 's/^[[:space:]]*[0-9]+ - ([^ ]+) \(.*/\1/p' "$backup/test.log" | tr '\n' ' ')"
+    verdict="caught by ${failed[0]:-(no test named in the output of ctest)}"
+    ((${#failed[@]} > 1)) && verdict+=" and $((${#failed[@]} - 1)) more"
   fi
   restore
   [[ $verdict == caught* ]] || failures=$((failures + 1))
