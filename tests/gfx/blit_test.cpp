@@ -43,58 +43,36 @@ TEST_F(Blit, MixesByAlphaAsWorkedByHand) {
   lib::SDL_FreeSurface(source);
 }
 
-// Random sources with plenty of alpha 0 and 255 onto the panel width (512),
-// the display width (640) and others (their rows are found differently), at
-// the clipping edges of either axis (wholly off, one column or row left on,
-// the far edge) and at random places.
-TEST_F(Blit, ClippedBlitsMatchTheReference) {
+// Random sources onto the panel's width (512), the display's (640) and
+// another (their rows are found differently), for every alpha twice: each
+// source mixes it with 0 and 255, so that every kind of group of eight and
+// every tail occurs, and every other one has few colours, so that multiples
+// of 255 in the mix (where the double formula may land just below a whole
+// number) come up often. The first positions are the clipping edges of
+// either axis (wholly off, one column or row left on, the far edge).
+TEST_F(Blit, BlitsOfEveryAlphaClippedAnywhereMatchTheReference) {
   std::mt19937 random(7);
-  for (int width : {512, 640, 37}) {
-    constexpr int height = 50;
-    for (int trial = 0; trial < 40; ++trial) {
-      const int sw = 1 + int(random() % 80), sh = 1 + int(random() % 60);
-      SDL_Surface* src = make_surface(sw, sh);
-      for (int i = 0; i < sw * sh; ++i) {
-        const uint32_t choice = random() % 4, alpha = choice == 0 ? 0 : choice == 1 ? 255 : random() & 255;
-        pixels_of(src)[i] = (random() & 0xffffffu) | alpha << 24;
-      }
-      const int edges_x[] = {-sw, 1 - sw, width - 1, width}, edges_y[] = {-sh, 1 - sh, height - 1, height};
-      const int x = trial < 4 ? edges_x[trial] : int(random() % uint32_t(width + 2 * sw)) - sw;
-      const int y = trial >= 4 && trial < 8 ? edges_y[trial - 4] : int(random() % 120) - 60;
-      EXPECT_TRUE(same_pixels(
-          noise(size_t(width) * height, uint32_t(trial)), width, [&](const FrameView& f) { blit_alpha(src, f, x, y); },
-          [&](uint32_t* p) { reference::blit(src, p, width, height, x, y); }))
-          << "width " << width << ", " << sw << " × " << sh << " at " << x << "," << y;
-      lib::SDL_FreeSurface(src);
+  const int widths[] = {512, 640, 37}, height = 50;
+  for (int trial = 0; trial < 512; ++trial) {
+    const int a = trial % 256, width = widths[trial % 3];
+    const int sw = 1 + int(random() % 80), sh = 1 + int(random() % 60);
+    SDL_Surface* src = make_surface(sw, sh);
+    for (int i = 0; i < sw * sh; ++i) {
+      const uint32_t choice = random() % 4, alpha = choice == 0 ? 0 : choice == 1 ? 255 : uint32_t(a);
+      pixels_of(src)[i] = (trial % 2 ? (random() % 4) * 0x555555u : random() & 0xffffffu) | alpha << 24;
     }
+    const int edges_x[] = {-sw, 1 - sw, width - 1, width}, edges_y[] = {-sh, 1 - sh, height - 1, height};
+    const int x = trial < 4 ? edges_x[trial] : int(random() % uint32_t(width + 2 * sw)) - sw;
+    const int y = trial >= 4 && trial < 8 ? edges_y[trial - 4] : int(random() % 120) - 60;
+    EXPECT_TRUE(same_pixels(noise(size_t(width) * height, uint32_t(trial)), width,
+                            [&](const FrameView& f) { blit_alpha(src, f, x, y); },
+                            [&](uint32_t* p) { reference::blit(src, p, width, height, x, y); }))
+        << "alpha " << a << ", width " << width << ", " << sw << " × " << sh << " at " << x << "," << y;
+    lib::SDL_FreeSurface(src);
   }
   SDL_Surface* src = make_surface(5, 5, bytes(1, 2, 3, 255));  // far away: nothing, and no overflow
   EXPECT_TRUE(same_pixels(noise(64, 1), 8, [&](const FrameView& f) { blit_alpha(src, f, INT32_MAX, INT32_MIN); },
                           [](uint32_t*) {}));
-  lib::SDL_FreeSurface(src);
-}
-
-// Every alpha in long rows, which the vector version takes eight pixels at a
-// time: each row with its own mix of transparent, opaque and partly
-// transparent neighbours, so every kind of group and every tail length
-// occurs, and few colours, so that multiples of 255 in the mix (where the
-// double formula may land just below a whole number) come up often.
-TEST_F(Blit, EveryAlphaInLongRowsMatchesTheReference) {
-  std::mt19937 random(3);
-  constexpr int width = 1021;
-  SDL_Surface* src = make_surface(width, 2);
-  for (int a = 0; a < 256; ++a)
-    for (int trial = 0; trial < 4; ++trial) {
-      for (int i = 0; i < width * 2; ++i) {
-        const uint32_t choice = random() % 8, alpha = choice == 0 ? 0 : choice == 1 ? 255 : uint32_t(a);
-        const uint32_t colour = trial % 2 ? (random() % 4) * 0x555555u : random() & 0xffffffu;
-        pixels_of(src)[i] = colour | alpha << 24;
-      }
-      ASSERT_TRUE(same_pixels(noise(size_t(width) * 2, uint32_t(a * 4 + trial)), width,
-                              [&](const FrameView& f) { blit_alpha(src, f, 0, 0); },
-                              [&](uint32_t* p) { reference::blit(src, p, width, 2, 0, 0); }))
-          << "alpha " << a;
-    }
   lib::SDL_FreeSurface(src);
 }
 
