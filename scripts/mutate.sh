@@ -44,6 +44,8 @@ fault scroller_reflection_row src/scene/scroller.cpp 's/frame.row(reflection_bot
   unit_tests '^Scroller\.'
 fault bounce_floor_strict src/scene/anim_state.cpp 's/logo_y + velocity > 8\.0/logo_y + velocity >= 8.0/' unit_tests '^Tick\.'
 fault bounce_top_strict src/scene/anim_state.cpp 's/if (logo_y < 0\.0)/if (logo_y <= 0.0)/' unit_tests '^Tick\.'
+fault interrupt_handler_store src/scene/interrupt_target.cpp 's/state->running.store(0, relaxed)/state->running.store(1, relaxed)/' \
+  unit_tests '^Interrupt\.'
 # ---- End-to-end faults (the intro as a whole) go below, in the same form ----
 
 backup=$(mktemp -d)
