@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/entry_points.h"
@@ -31,9 +32,8 @@ class TextPanelTest : public ::testing::Test {
   uint32_t at(int x, int y) { return pixel_at(panel.surface, x, y); }
   uint32_t glyph_of(char c) { return glyph_colour(panel.char_map[static_cast<unsigned char>(c)]); }
   bool panel_is_transparent() {
-    for (int i = 0; i < text_panel_width * text_panel_height; ++i)
-      if (pixels_of(panel.surface)[i] != 0) return false;
-    return true;
+    const uint32_t* pixels = pixels_of(panel.surface);
+    return std::all_of(pixels, pixels + text_panel_width * text_panel_height, [](uint32_t p) { return p == 0; });
   }
   SDL_Surface* display = nullptr;
   SDL_Surface* sheet = nullptr;
