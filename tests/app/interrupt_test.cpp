@@ -17,7 +17,7 @@ namespace {
 // sanitizer runs of this test report (ThreadSanitizer whenever a handler's
 // store is not ordered before the free); in an unsanitized run the mark set
 // after the withdrawal catches a late store now and then.
-TEST(Interrupt, NoHandlerStoresIntoAStateOnceItIsWithdrawn) {
+TEST(Interrupt, StopsThePublishedStateAndNeverStoresIntoOneWithdrawn) {
   std::atomic<bool> done{false};
   std::thread interrupting([&] {
     while (!done.load()) {
@@ -39,6 +39,13 @@ TEST(Interrupt, NoHandlerStoresIntoAStateOnceItIsWithdrawn) {
   interrupting.join();
   EXPECT_EQ(late_stores, 0);
   handle_interrupt(SIGINT);  // outside a scene: nothing to stop
+
+  AnimState scene;  // inside one, the scene is asked to stop
+  scene.running = 1;
+  publish_interrupt_target(scene);
+  handle_interrupt(SIGINT);
+  withdraw_interrupt_target();
+  EXPECT_EQ(scene.running, 0);
 }
 
 }  // namespace

@@ -2,143 +2,104 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
+#include <climits>
 #include <random>
+#include <vector>
 
-#include "gfx/frame.h"
+#include "platform/entry_points.h"
 #include "reference/reference.h"
 #include "support/media_double.h"
+#include "support/same_pixels.h"
 
 namespace {
 
-using reference::mix;
-
 class Blit : public ::testing::Test {
  protected:
-  SDL_Surface* display = open_test_display();
+  void SetUp() override { open_test_display(); }
 };
 
-TEST_F(Blit, MixesByAlphaAsTheWorkedExamplesSay) {
-  EXPECT_EQ(mix_pixel(bytes(250, 250, 250, 100), bytes(10, 10, 10, 200)), bytes(104, 104, 104, 44));
-  EXPECT_EQ(mix_pixel(bytes(0, 0, 0, 77), bytes(60, 60, 60, 9)), bytes(41, 41, 41, 86));
-  EXPECT_EQ(mix_pixel(bytes(200, 100, 50, 128), 0), bytes(100, 50, 25, 128));
-}
-
-TEST_F(Blit, ClipsAtEveryEdge) {
-  SDL_Surface* src = make_surface(5, 3, bytes(1, 2, 3, 255));
-  pixel_at(src, 4, 2) = bytes(9, 9, 9, 255);
-  SDL_Surface* dst = make_surface(20, 10);
-  const uint32_t before = pixel_at(dst, 0, 0);
-  blit_alpha(src, frame_of(dst), -5, 0);  // wholly off the left
-  blit_alpha(src, frame_of(dst), 20, 0);  // wholly off the right
-  blit_alpha(src, frame_of(dst), 0, -3);
-  blit_alpha(src, frame_of(dst), 0, 10);
-  for (int y = 0; y < 10; ++y)
-    for (int x = 0; x < 20; ++x) ASSERT_EQ(pixel_at(dst, x, y), before);
-  blit_alpha(src, frame_of(dst), -4, -2);  // only the last column of the last row
-  EXPECT_EQ(pixel_at(dst, 0, 0), bytes(9, 9, 9, 255));
-  EXPECT_EQ(pixel_at(dst, 1, 0), before);
-  EXPECT_EQ(pixel_at(dst, 0, 1), before);
-  blit_alpha(src, frame_of(dst), 19, 9);  // only the first pixel, into the last corner
-  EXPECT_EQ(pixel_at(dst, 19, 9), bytes(1, 2, 3, 255));
-  blit_alpha(src, frame_of(dst), INT32_MAX, INT32_MIN);  // far away: nothing, no overflow
-  SDL_FreeSurface(src);
-  SDL_FreeSurface(dst);
-}
-
-// Every alpha in long rows, which the vector version takes eight pixels at a
-// time: random colours over random destinations, each row with its own mix
-// of transparent, opaque and partly transparent neighbours, so every kind
-// of group and every tail length occurs. Multiples of 255 in the mix (where
-// the double formula may land just below a whole number) come up often.
-TEST_F(Blit, EveryAlphaInLongRowsAgreesWithTheReference) {
-  std::mt19937 random(3);
-  constexpr int width = 1021;
-  SDL_Surface* src = make_surface(width, 2);
-  SDL_Surface* dst = make_surface(width, 2);
-  auto* source = static_cast<uint32_t*>(src->pixels);
-  auto* destination = static_cast<uint32_t*>(dst->pixels);
-  std::vector<uint32_t> before(size_t(width) * 2);
-  for (int a = 0; a < 256; ++a)
-    for (int trial = 0; trial < 8; ++trial) {
-      for (int i = 0; i < width * 2; ++i) {
-        const uint32_t choice = random() % 8;  // mostly this alpha, some 0 and 255 around it
-        const uint32_t alpha = choice == 0 ? 0 : choice == 1 ? 255 : uint32_t(a);
-        source[i] = (random() & 0xffffffu) | alpha << 24;
-        if (trial % 2) source[i] = (source[i] & 0xff000000u) | (random() % 4) * 0x555555u;  // few colours: equal bytes
-        before[size_t(i)] = destination[i] = trial % 4 == 3 ? source[i] ^ 0x01000000u : uint32_t(random());
-      }
-      blit_alpha(src, frame_of(dst), 0, 0);
-      for (int i = 0; i < width * 2; ++i)
-        ASSERT_EQ(destination[i], mix(source[i], before[size_t(i)])) << "alpha " << a << " pixel " << i;
-    }
-  SDL_FreeSurface(src);
-  SDL_FreeSurface(dst);
-}
-
-// Random sources, positions and alphas onto the panel width (512), the
-// display width (640) and other widths: the shift-based row offsets of the two
-// widths in use must agree with the general case.
-TEST_F(Blit, RandomBlitsAgreeWithTheReference) {
-  std::mt19937 random(7);
-  for (int width : {512, 640, 37, 300}) {
-    for (int trial = 0; trial < 40; ++trial) {
-      const int sw = 1 + int(random() % 80), sh = 1 + int(random() % 60);
-      SDL_Surface* src = make_surface(sw, sh);
-      for (int i = 0; i < sw * sh; ++i) {
-        const uint32_t alpha_choice = random() % 4;  // plenty of 0 and 255
-        const uint32_t alpha = alpha_choice == 0 ? 0 : alpha_choice == 1 ? 255 : random() & 255;
-        static_cast<uint32_t*>(src->pixels)[i] = (random() & 0xffffffu) | alpha << 24;
-      }
-      SDL_Surface* fast = make_surface(width, 50);
-      SDL_Surface* slow = make_surface(width, 50);
-      for (int i = 0; i < width * 50; ++i)
-        static_cast<uint32_t*>(fast->pixels)[i] = static_cast<uint32_t*>(slow->pixels)[i] = random();
-      const int x = int(random() % uint32_t(width + 2 * sw)) - sw, y = int(random() % 120) - 60;
-      blit_alpha(src, frame_of(fast), x, y);
-      reference::blit(src, slow, x, y);
-      for (int i = 0; i < width * 50; ++i)
-        ASSERT_EQ(static_cast<uint32_t*>(fast->pixels)[i], static_cast<uint32_t*>(slow->pixels)[i])
-            << "width " << width << " at " << x << "," << y;
-      SDL_FreeSurface(src);
-      SDL_FreeSurface(fast);
-      SDL_FreeSurface(slow);
-    }
+// The worked mixes, eight to a group so that the vector version meets them
+// too: trunc(10 + 240 × 100 / 255) = 104 with alpha 300 mod 256 = 44;
+// trunc(60 − 60 × 77 / 255) = 41 with alpha 86; a cleared pixel takes
+// colour × 128 / 255 and the source alpha; alpha 0 leaves, 255 replaces.
+TEST_F(Blit, MixesByAlphaAsWorkedByHand) {
+  struct Mix {
+    uint32_t source, destination, expected;
+  };
+  const Mix worked[] = {{bytes(250, 250, 250, 100), bytes(10, 10, 10, 200), bytes(104, 104, 104, 44)},
+                        {bytes(0, 0, 0, 77), bytes(60, 60, 60, 9), bytes(41, 41, 41, 86)},
+                        {bytes(200, 100, 50, 128), 0, bytes(100, 50, 25, 128)},
+                        {bytes(1, 2, 3, 0), bytes(9, 8, 7, 6), bytes(9, 8, 7, 6)},
+                        {bytes(1, 2, 3, 255), bytes(9, 8, 7, 6), bytes(1, 2, 3, 255)}};
+  constexpr int width = 20;  // two groups of eight and a tail
+  SDL_Surface* source = make_surface(width, 1);
+  std::vector<uint32_t> row(width);
+  for (int i = 0; i < width; ++i) {
+    pixel_at(source, i, 0) = worked[i % 5].source;
+    row[size_t(i)] = worked[i % 5].destination;
   }
+  blit_alpha(source, FrameView{row.data(), width, 1, width}, 0, 0);
+  for (int i = 0; i < width; ++i) EXPECT_EQ(row[size_t(i)], worked[i % 5].expected) << "pixel " << i;
+  lib::SDL_FreeSurface(source);
 }
 
-// The darkening against the reference over random rectangles, whose rows
-// end at every offset within a group of eight.
-TEST_F(Blit, DarkeningAgreesWithTheReferenceOverAnyRectangle) {
+// Random sources onto the panel's width (512), the display's (640) and
+// another (their rows are found differently), for every alpha twice: each
+// source mixes it with 0 and 255, so that every kind of group of eight and
+// every tail occurs, and every other one has few colours, so that multiples
+// of 255 in the mix (where the double formula may land just below a whole
+// number) come up often. The first positions are the clipping edges of
+// either axis (wholly off, one column or row left on, the far edge).
+TEST_F(Blit, BlitsOfEveryAlphaClippedAnywhereMatchTheReference) {
+  std::mt19937 random(7);
+  const int widths[] = {512, 640, 37}, height = 50;
+  for (int trial = 0; trial < 512; ++trial) {
+    const int a = trial % 256, width = widths[trial % 3];
+    const int sw = 1 + int(random() % 80), sh = 1 + int(random() % 60);
+    SDL_Surface* src = make_surface(sw, sh);
+    for (int i = 0; i < sw * sh; ++i) {
+      const uint32_t choice = random() % 4, alpha = choice == 0 ? 0 : choice == 1 ? 255 : uint32_t(a);
+      pixels_of(src)[i] = (trial % 2 ? (random() % 4) * 0x555555u : random() & 0xffffffu) | alpha << 24;
+    }
+    const int edges_x[] = {-sw, 1 - sw, width - 1, width}, edges_y[] = {-sh, 1 - sh, height - 1, height};
+    const int x = trial < 4 ? edges_x[trial] : int(random() % uint32_t(width + 2 * sw)) - sw;
+    const int y = trial >= 4 && trial < 8 ? edges_y[trial - 4] : int(random() % 120) - 60;
+    EXPECT_TRUE(same_pixels(noise(size_t(width) * height, uint32_t(trial)), width,
+                            [&](const FrameView& f) { blit_alpha(src, f, x, y); },
+                            [&](uint32_t* p) { reference::blit(src, p, width, height, x, y); }))
+        << "alpha " << a << ", width " << width << ", " << sw << " × " << sh << " at " << x << "," << y;
+    lib::SDL_FreeSurface(src);
+  }
+  SDL_Surface* src = make_surface(5, 5, bytes(1, 2, 3, 255));  // far away: nothing, and no overflow
+  EXPECT_TRUE(same_pixels(noise(64, 1), 8, [&](const FrameView& f) { blit_alpha(src, f, INT32_MAX, INT32_MIN); },
+                          [](uint32_t*) {}));
+  lib::SDL_FreeSurface(src);
+}
+
+// Byte 0 halved, bytes 1 and 2 quartered, byte 3 kept: (255, 255, 255, 77)
+// gives (127, 63, 63, 77), and (63, 15, 15, 77) a second time; (1, 3, 4, 0)
+// gives (0, 0, 1, 0).
+TEST_F(Blit, DarkeningAsWorkedByHandAndOverAnyRectangleAsTheReference) {
+  std::vector<uint32_t> row(16, bytes(255, 255, 255, 77));
+  row[1] = bytes(1, 3, 4, 0);
+  const FrameView line{row.data(), 16, 1, 16};
+  darken_rect(line, 0, 0, 12, 1);
+  darken_rect(line, 2, 0, 11, 1);
+  EXPECT_EQ(row[0], bytes(127, 63, 63, 77));
+  EXPECT_EQ(row[1], bytes(0, 0, 1, 0));
+  EXPECT_EQ(row[10], bytes(63, 15, 15, 77));
+  EXPECT_EQ(row[11], bytes(127, 63, 63, 77));
+  EXPECT_EQ(row[12], bytes(255, 255, 255, 77));  // x1 is excluded
+
   std::mt19937 random(11);
-  std::vector<uint32_t> expected(640 * 480);
-  for (int trial = 0; trial < 60; ++trial) {
-    uint32_t* pixels = pixels_of(display);
-    for (size_t i = 0; i < expected.size(); ++i) expected[i] = pixels[i] = random();
+  for (int trial = 0; trial < 60; ++trial) {  // rows that end at every offset within a group of eight
     const int x0 = int(random() % 640), y0 = int(random() % 480);
     const int x1 = x0 + int(random() % uint32_t(641 - x0)), y1 = y0 + int(random() % uint32_t(481 - y0));
-    darken_rect(frame_of(display), x0, y0, x1, y1);
-    reference::darken_rect(expected.data(), x0, y0, x1, y1);
-    for (size_t i = 0; i < expected.size(); ++i)
-      ASSERT_EQ(pixels[i], expected[i]) << x0 << "," << y0 << " to " << x1 << "," << y1 << " at " << i;
+    ASSERT_TRUE(same_pixels(noise(640 * 480, uint32_t(trial)), 640,
+                            [&](const FrameView& f) { darken_rect(f, x0, y0, x1, y1); },
+                            [&](uint32_t* p) { reference::darken_rect(p, x0, y0, x1, y1); }))
+        << x0 << "," << y0 << " to " << x1 << "," << y1;
   }
-}
-
-TEST_F(Blit, DarkenHalvesBlueAndQuartersGreenAndRed) {
-  uint32_t* pixels = pixels_of(display);
-  pixels[0] = bytes(255, 255, 255, 77);
-  pixels[1] = bytes(1, 3, 4, 0);
-  pixels[640] = bytes(255, 255, 255, 77);
-  pixels[2] = bytes(200, 200, 200, 200);
-  darken_rect(frame_of(display), 0, 0, 2, 2);
-  EXPECT_EQ(pixels[0], bytes(127, 63, 63, 77));
-  EXPECT_EQ(pixels[1], bytes(0, 0, 1, 0));
-  EXPECT_EQ(pixels[2], bytes(200, 200, 200, 200));  // column 2 is outside
-  darken_rect(frame_of(display), 0, 1, 1, 2);
-  EXPECT_EQ(pixels[640], bytes(63, 15, 15, 77));
-  darken_rect(frame_of(display), 5, 5, 5, 9);  // empty
-  darken_rect(frame_of(display), 5, 5, 3, 9);
-  EXPECT_EQ(pixels[5 * 640 + 4], 0u);
 }
 
 }  // namespace

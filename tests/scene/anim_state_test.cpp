@@ -3,153 +3,108 @@
 #include <gtest/gtest.h>
 #include <pthread.h>
 
-#include <chrono>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/entry_points.h"
-#include "support/call_log.h"
 
 namespace {
 
-// The angle wraps from 639 to 0, the fade stops at 255, the rest only counts.
-TEST(Tick, AdvancesEveryFieldOnceAngleWrapsFadeSaturates) {
+// The angle wraps from 639 to 0, the fade stops at 255, the rest only
+// counts. Before the first tick the logo stays where the intro left it, and
+// the bounce starts from there; afterwards the bounce's position is
+// truncated. From rest at 0: a bounce at the floor on tick 57, rest at 0
+// eighteen ticks later, and the same 75-tick cycle again and again.
+TEST(Tick, AdvancesEveryFieldAndBouncesTheLogoOnA75TickCycle) {
   AnimState state;
-  state.tick = 128;
-  state.scroll_x = 640.0;
-  for (int n = 1; n <= 1300; ++n) {
-    advance_tick(state);
-    ASSERT_EQ(state.angle, n % 640);
-    ASSERT_EQ(state.fade, n < 255 ? n : 255);
-  }
-  EXPECT_EQ(state.tick, 128 + 1300);
-  EXPECT_EQ(state.scroll_x, 640.0 - 1300);
-  EXPECT_EQ(state.phase, 1.5 * 1300);
-}
-
-TEST(Tick, FirstTickFromRestAndTheUnsetMarker) {
-  AnimState state;
-  advance_tick(state);
-  EXPECT_EQ(state.velocity, 0.005f);
-  EXPECT_EQ(state.logo_y, double{0.005f});
-
-  AnimState marked;
-  marked.velocity = 0.3f;
-  start_logo_bounce(marked);
-  EXPECT_EQ(marked.tick, 128);
-  advance_tick(marked);
-  EXPECT_EQ(marked.logo_y, 0.0);
-  EXPECT_EQ(marked.velocity, 0.0f);
-}
-
-// Before the first tick the logo stays where the intro left it, and the
-// bounce starts from there; afterwards the bounce's position is truncated.
-TEST(Tick, LogoRowIsTheIntrosUntilTheBounceHasOne) {
-  AnimState state;
+  state.velocity = 0.3f;
   start_logo_bounce(state);
+  EXPECT_EQ(state.tick, 128);
   EXPECT_EQ(logo_row(state, 7), 7);
   EXPECT_EQ(state.logo_y, 7.0);
   state.logo_y = 3.99;
   EXPECT_EQ(logo_row(state, 7), 3);
-}
 
-// From rest at 0: a bounce at the floor on tick 57, rest at 0 eighteen ticks
-// later, and the same 75-tick cycle again and again.
-TEST(Tick, LogoBouncesOnA75TickCycle) {
-  AnimState state;
+  state.logo_y = 0.0;
+  state.scroll_x = 640.0;
   std::vector<int> bounces, stops;
-  for (int n = 1; n <= 400; ++n) {
+  for (int n = 1; n <= 1300; ++n) {
     const double before = state.logo_y;
     advance_tick(state);
-    const double y = state.logo_y;
-    ASSERT_GE(y, 0.0);
-    ASSERT_LE(y, 8.0);
-    ASSERT_LE(state.velocity, 1.0f);
-    if (y == 8.0 && state.velocity == -0.5f) bounces.push_back(n);
-    if (y == 0.0 && before > 0.0) stops.push_back(n);
+    ASSERT_EQ(state.angle, n % 640);
+    ASSERT_EQ(state.fade, n < 255 ? n : 255);
+    ASSERT_TRUE(state.logo_y >= 0.0 && state.logo_y <= 8.0) << state.logo_y;
+    if (state.logo_y == 8.0 && state.velocity == -0.5f && n < 400) bounces.push_back(n);
+    if (state.logo_y == 0.0 && before > 0.0 && n < 400) stops.push_back(n);
   }
-  ASSERT_GE(bounces.size(), 5u);
-  ASSERT_GE(stops.size(), 5u);
-  for (size_t i = 0; i < 5; ++i) {
-    EXPECT_EQ(bounces[i], 57 + 75 * int(i));
-    EXPECT_EQ(stops[i], 75 + 75 * int(i));
+  EXPECT_EQ(state.tick, 128 + 1300);
+  EXPECT_EQ(state.scroll_x, 640.0 - 1300);
+  EXPECT_EQ(state.phase, 1.5 * 1300);
+  EXPECT_EQ(bounces, (std::vector<int>{57, 132, 207, 282, 357}));
+  EXPECT_EQ(stops, (std::vector<int>{75, 150, 225, 300, 375}));
+}
+
+// The speed grows by 0.005 (formed in double, stored in single precision),
+// up to 1; the floor and the top row are passed only strictly: landing on
+// 8.0 or on 0.0 exactly keeps the speed. 0.495f + 0.005 rounds to 0.5f and
+// -0.505f + 0.005 to -0.5f, so those sums are exact. The unset marker -128
+// is above the top row.
+TEST(Tick, OnlyPassingTheFloorOrTheTopRowTurnsTheLogo) {
+  struct Case {
+    double y;
+    float velocity;
+    double y_after;
+    float velocity_after;
+  };
+  for (const Case& c : {Case{0.0, 0.0f, double{0.005f}, 0.005f}, Case{7.5, 0.495f, 8.0, 0.5f}, Case{7.5, 0.5f, 8.0, -0.5f},
+                        Case{0.5, -0.505f, 0.0, -0.5f}, Case{0.5, -0.51f, 0.0, 0.0f}, Case{4.0, 1.0f, 5.0, 1.0f},
+                        Case{logo_y_unset, 0.0f, 0.0, 0.0f}}) {
+    AnimState state;
+    state.logo_y = c.y;
+    state.velocity = c.velocity;
+    advance_tick(state);
+    EXPECT_EQ(state.logo_y, c.y_after) << c.y << " at " << c.velocity;
+    EXPECT_EQ(state.velocity, c.velocity_after) << c.y << " at " << c.velocity;
   }
 }
 
-class Threads : public ::testing::Test {
- protected:
+TEST(Threads, ClockTicksWhileRunningAndEndsOnceRunningIsCleared) {
   AnimState state;
-};
-
-TEST_F(Threads, ClockNeverTicksAfterSeeingTheSceneStopped) {
-  state.running = 0;
   pthread_t clock;
-  ASSERT_EQ(pthread_create(&clock, nullptr, clock_thread, &state), 0);
+  ASSERT_EQ(pthread_create(&clock, nullptr, clock_thread, &state), 0);  // running is 0: it ends at once
   pthread_join(clock, nullptr);
   EXPECT_EQ(state.tick, 0);
-}
-
-TEST_F(Threads, ClockTicksWhileRunningAndEndsWithinATick) {
   state.running = 1;
-  pthread_t clock;
   ASSERT_EQ(pthread_create(&clock, nullptr, clock_thread, &state), 0);
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  while (state.tick < 3) std::this_thread::yield();
   state.running = 0;
-  const auto stopped = std::chrono::steady_clock::now();
   pthread_join(clock, nullptr);
-  const auto waited = std::chrono::steady_clock::now() - stopped;
-  EXPECT_GT(state.tick, 2);
-  EXPECT_LE(state.tick, 11);  // one tick per 10 ms sleep, never more
-  EXPECT_LT(waited, std::chrono::milliseconds(40));
-  const int32_t ticks = state.tick;
-  std::this_thread::sleep_for(std::chrono::milliseconds(25));
-  EXPECT_EQ(state.tick, ticks);
 }
 
-CallLog music_calls;
+std::vector<std::string> music_calls;
 int active_answers_left;  // Player_Active says yes this many times, then no
 MODULE the_module;
 
-void fake_start(MODULE* module) { music_calls.add(module == &the_module ? "Player_Start" : "Player_Start ?"); }
-BOOL fake_active() {
-  music_calls.add("Player_Active");
-  return active_answers_left-- > 0;
-}
-void fake_update() { music_calls.add("MikMod_Update"); }
-void fake_stop() { music_calls.add("Player_Stop"); }
-void fake_free(MODULE* module) { music_calls.add(module == &the_module ? "Player_Free" : "Player_Free ?"); }
-
-void bind_fake_player(int active_answers) {
-  lib::Player_Start = fake_start;
-  lib::Player_Active = fake_active;
-  lib::MikMod_Update = fake_update;
-  lib::Player_Stop = fake_stop;
-  lib::Player_Free = fake_free;
-  active_answers_left = active_answers;
-  music_calls.clear();
-}
-
-TEST_F(Threads, MusicStopsAndReleasesTheModuleWhenItEndsByItself) {
-  bind_fake_player(2);
-  state.running = 1;
+// The player is asked first, then running: the module is stopped and
+// released whether it ended by itself or the scene stopped.
+TEST(Threads, MusicStopsAndReleasesTheModuleWhenItEndsOrRunningIsCleared) {
+  lib::Player_Start = [](MODULE* module) { music_calls.push_back(module == &the_module ? "Start" : "Start ?"); };
+  lib::Player_Active = []() -> BOOL { return music_calls.push_back("Active"), active_answers_left-- > 0; };
+  lib::MikMod_Update = [] { music_calls.push_back("Update"); };
+  lib::Player_Stop = [] { music_calls.push_back("Stop"); };
+  lib::Player_Free = [](MODULE* module) { music_calls.push_back(module == &the_module ? "Free" : "Free ?"); };
+  AnimState state;
   MusicPlayback playback{&the_module, &state};
+  state.running = 1;
+  active_answers_left = 2;
   music_thread(&playback);
-  EXPECT_EQ(music_calls.calls(),
-            (std::vector<std::string>{"Player_Start", "Player_Active", "MikMod_Update", "Player_Active",
-                                      "MikMod_Update", "Player_Active", "Player_Stop", "Player_Free"}));
-}
-
-TEST_F(Threads, MusicEndsWithinAnUpdateOfTheSceneStopping) {
-  bind_fake_player(1 << 30);
-  state.running = 1;
-  pthread_t music;
-  MusicPlayback playback{&the_module, &state};
-  ASSERT_EQ(pthread_create(&music, nullptr, music_thread, &playback), 0);
-  std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  EXPECT_EQ(music_calls, (std::vector<std::string>{"Start", "Active", "Update", "Active", "Update", "Active", "Stop", "Free"}));
+  music_calls.clear();
   state.running = 0;
-  const auto stopped = std::chrono::steady_clock::now();
-  pthread_join(music, nullptr);
-  EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::milliseconds(40));
-  EXPECT_EQ(music_calls.calls().back(), "Player_Free");
+  active_answers_left = 1 << 30;
+  music_thread(&playback);
+  EXPECT_EQ(music_calls, (std::vector<std::string>{"Start", "Active", "Stop", "Free"}));
 }
 
 }  // namespace

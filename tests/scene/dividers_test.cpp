@@ -2,79 +2,53 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cmath>
 #include <vector>
 
-#include "gfx/frame.h"
-#include "platform/entry_points.h"
 #include "reference/reference.h"
 #include "support/media_double.h"
+#include "support/same_pixels.h"
 
 namespace {
 
-TEST(DividerGrey, WorkedValuesAndTheLiteralFormula) {
-  EXPECT_EQ(divider_grey(0), 0u);
-  EXPECT_EQ(divider_grey(320), bytes(255, 255, 255, 0));
-  EXPECT_EQ(divider_grey(639), bytes(1, 1, 1, 0));
-  for (int x = 0; x < 640; ++x) {
-    const int g = int(256 * std::sin(x / 640.0 * 180 * 3.14 / 180));
-    ASSERT_EQ(divider_grey(x), uint32_t(g & 0xff) * 65793u) << x;
-  }
+// 256 × sin(x / 640 × 3.14) truncated: sin(0.785) = 0.7068 at 160, sin(1.57)
+// just below 1 at 320, and sin(2.355) = 0.7075 at 480, since 3.14 falls short of pi.
+TEST(Dividers, GreyFollowsTheSineWithThreePointFourteen) {
+  for (auto [column, grey] : {std::pair{0, 0u}, {1, 1u}, {160, 180u}, {320, 255u}, {480, 181u}, {639, 1u}})
+    EXPECT_EQ(divider_grey(column), grey * 0x010101u) << column;
 }
 
-class Dividers : public ::testing::Test {
- protected:
-  void SetUp() override {
-    display = open_test_display();
-    for (int y = 0; y < display_height; ++y)
-      for (int x = 0; x < display_width; ++x) pixel_at(display, x, y) = bytes(200, 100, 130, uint32_t(x + y) & 0xff);
-    before.assign(pixels_of(display), pixels_of(display) + 640 * 480);
-  }
-  SDL_Surface* display = nullptr;
-  std::vector<uint32_t> before;
-};
-
-TEST_F(Dividers, UpperLineAsSavedLowerLineMirrored) {
-  std::vector<uint32_t> row(640);
-  for (int i = 0; i < 640; ++i) row[size_t(i)] = 0x01000000u * uint32_t(i % 7) + uint32_t(i);
+TEST(Dividers, UpperLineAsSavedLowerLineMirrored) {
+  std::vector<uint32_t> saved(640);
+  for (int i = 0; i < 640; ++i) saved[size_t(i)] = 0x01000000u * uint32_t(i % 7) + uint32_t(i);
+  std::vector<uint32_t> frame = noise(640 * 480, 5);
+  const std::vector<uint32_t> before = frame;
   EXPECT_EQ(upper_divider_row(57), 67);
-  draw_divider_lines(frame_of(display), row.data(), 67);
-  EXPECT_EQ(pixel_at(display, 0, 400), row[639]);
-  EXPECT_EQ(pixel_at(display, 0, 67), row[0]);
-  for (int y = 0; y < display_height; ++y)
-    for (int x = 0; x < display_width; ++x) {
-      const uint32_t expected = y == 67 ? row[size_t(x)] : y == 400 ? row[size_t(639 - x)] : before[size_t(y) * 640 + size_t(x)];
-      ASSERT_EQ(pixel_at(display, x, y), expected) << x << "," << y;
+  draw_divider_lines(FrameView{frame.data(), 640, 480, 640}, saved.data(), 67);
+  for (int y = 0; y < 480; ++y)
+    for (int x = 0; x < 640; ++x) {
+      const size_t at = size_t(y) * 640 + size_t(x);
+      const uint32_t expected = y == 67 ? saved[size_t(x)] : y == 400 ? saved[size_t(639 - x)] : before[at];
+      ASSERT_EQ(frame[at], expected) << x << "," << y;
     }
 }
 
-TEST_F(Dividers, FadeLimitsOnlyTheBandBetweenTheLines) {
-  fade_in_band(frame_of(display), 128);
-  EXPECT_EQ(pixel_at(display, 5, 172), bytes(128, 100, 128, 177));
-  EXPECT_EQ(pixel_at(display, 639, 399), bytes(128, 100, 128, (639 + 399) & 0xff));
-  EXPECT_EQ(pixel_at(display, 5, 171), before[171 * 640 + 5]);
-  EXPECT_EQ(pixel_at(display, 5, 400), before[400 * 640 + 5]);
-  fade_in_band(frame_of(display), 0);
-  EXPECT_EQ(pixel_at(display, 5, 172), bytes(0, 0, 0, 177));
-  EXPECT_EQ(pixel_at(display, 639, 399), bytes(0, 0, 0, (639 + 399) & 0xff));
-}
+// At level 128, (200, 100, 130) becomes (128, 100, 128); at 0 only byte 3
+// is left. Rows 171 and 400 are never touched.
+TEST(Dividers, FadeLimitsTheBandAsWorkedByHandAndAtEveryLevelAsTheReference) {
+  std::vector<uint32_t> frame(640 * 480, bytes(200, 100, 130, 77));
+  fade_in_band(FrameView{frame.data(), 640, 480, 640}, 128);
+  EXPECT_EQ(frame[172 * 640], bytes(128, 100, 128, 77));
+  EXPECT_EQ(frame[399 * 640 + 639], bytes(128, 100, 128, 77));
+  EXPECT_EQ(frame[171 * 640 + 639], bytes(200, 100, 130, 77));
+  EXPECT_EQ(frame[400 * 640], bytes(200, 100, 130, 77));
+  fade_in_band(FrameView{frame.data(), 640, 480, 640}, 0);
+  EXPECT_EQ(frame[300 * 640 + 5], bytes(0, 0, 0, 77));
 
-// Every level over every byte value: the band against the reference,
-// everything else untouched.
-TEST_F(Dividers, EveryFadeLevelMatchesTheReference) {
-  for (int y = 0; y < display_height; ++y)
-    for (int x = 0; x < display_width; ++x) pixel_at(display, x, y) = 0x01000193u * uint32_t(x + 640 * y) ^ uint32_t(y);
-  before.assign(pixels_of(display), pixels_of(display) + 640 * 480);
-  std::vector<uint32_t> expected;
-  for (int level = 0; level < 256; ++level) {
-    std::copy(before.begin(), before.end(), pixels_of(display));
-    expected = before;
-    fade_in_band(frame_of(display), uint8_t(level));
-    reference::fade_band(expected.data(), uint8_t(level));
-    for (size_t p = 0; p < expected.size(); ++p)
-      ASSERT_EQ(pixels_of(display)[p], expected[p]) << "level " << level << " pixel " << p;
-  }
+  const std::vector<uint32_t> start = noise(640 * 480, 9);
+  for (int level = 0; level < 256; ++level)
+    ASSERT_TRUE(same_pixels(start, 640, [&](const FrameView& f) { fade_in_band(f, uint8_t(level)); },
+                            [&](uint32_t* p) { reference::fade_band(p, uint8_t(level)); }))
+        << "level " << level;
 }
 
 }  // namespace

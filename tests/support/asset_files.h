@@ -1,12 +1,12 @@
-// Small .dt images written into a scratch working directory, for the parts of
+// Small .dt files written into a scratch working directory, for the parts of
 // the intro that load their assets from data/.
 #pragma once
 
 #include <unistd.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -32,16 +32,21 @@ class ScratchDirectory {
   std::filesystem::path path_;
 };
 
-// Writes a 32-bit .dt image: width, height and depth as little-endian 16-bit
-// numbers, then the pixels as stored words (little-endian).
-inline void write_image(const std::string& path, int width, int height, const std::vector<uint32_t>& pixels) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  const unsigned char header[6] = {uint8_t(width), uint8_t(width >> 8), uint8_t(height), uint8_t(height >> 8), 32, 0};
-  std::fwrite(header, 1, sizeof header, file);
-  std::fwrite(pixels.data(), 4, pixels.size(), file);
-  std::fclose(file);
+using Bytes = std::vector<unsigned char>;
+
+// A .dt image: width, height and depth as little-endian 16-bit numbers, then
+// the pixel words, byte 0 first.
+inline Bytes image_bytes(int width, int height, const std::vector<uint32_t>& pixels, int depth = 32) {
+  Bytes bytes;
+  for (int field : {width, height, depth}) bytes.insert(bytes.end(), {uint8_t(field), uint8_t(field >> 8)});
+  for (uint32_t word : pixels) bytes.insert(bytes.end(), {uint8_t(word), uint8_t(word >> 8), uint8_t(word >> 16), uint8_t(word >> 24)});
+  return bytes;
 }
 
-inline void write_filled_image(const std::string& path, int width, int height, uint32_t fill) {
-  write_image(path, width, height, std::vector<uint32_t>(size_t(width) * size_t(height), fill));
+inline void write_file(const std::string& path, const Bytes& bytes) {
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+inline void write_image(const std::string& path, int width, int height, const std::vector<uint32_t>& pixels) {
+  write_file(path, image_bytes(width, height, pixels));
 }
