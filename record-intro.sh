@@ -12,7 +12,7 @@
 #
 # The unchanged intro runs in a temporary working directory whose data/ holds
 # the assets and the two capture libraries in place of SDL and libmikmod
-# (tools/capture). They stream raw pictures and sound through two named pipes
+# (capture/). They stream raw pictures and sound through two named pipes
 # to one ffmpeg process. The video is written under a temporary name beside
 # FILE and renamed only when the intro and ffmpeg both succeeded.
 set -euo pipefail
@@ -84,8 +84,8 @@ trap cleanup EXIT
 if $build; then "$project_root/scripts/setup.sh" --with-capture-tools >&2; fi
 command -v "$ffmpeg" >/dev/null ||
   fail "ffmpeg is not installed: install the Debian package ffmpeg (apt-get install ffmpeg)"
-media_library=$build_dir/tools/capture/libintro_capture_media.so
-music_library=$build_dir/tools/capture/libintro_capture_music.so
+media_library=$build_dir/capture/libintro_capture_media.so
+music_library=$build_dir/capture/libintro_capture_music.so
 for needed in "$program" "$media_library" "$music_library"; do
   [[ -e $needed ]] || fail "$needed is missing: build the project first (./run-intro.sh builds it)"
 done
