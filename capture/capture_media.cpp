@@ -1,32 +1,40 @@
 // Capture media library: stands in for SDL 1.2 as data/sdl.library and turns
-// what the intro presents into a 640 × 480 video stream of 60 frames per
-// second, by the monotonic clock, written as raw bgr0 pictures to the path in
-// INTRO_CAPTURE_VIDEO (a named pipe that the encoder reads).
+// what the intro presents into a 640 × 480 video stream of INTRO_CAPTURE_FPS
+// frames per simulated second (60 when unset), written as raw bgr0 pictures
+// to the path in INTRO_CAPTURE_VIDEO (a named pipe that the encoder reads).
 //
-// The display lives in memory. Slot 0 of the stream lies at the moment the
-// display opens and shows it as it opened (black); every later slot shows the
-// picture presented most recently (frame_slots.h). After
-// INTRO_CAPTURE_SCENE_SECONDS of the main scene, counted from the scene's
-// first look at its input, SDL_PollEvent delivers one Escape key press.
+// The run follows the virtual clock (virtual_clock.h), which record-intro.sh
+// preloads: SDL_Delay passes simulated time, and so does every present
+// (memory_display::present_cost_ns). Frame k lies at k / fps simulated seconds
+// and shows the picture presented most recently at or before that moment (the
+// display as it opened, black, before the first present). The stream ends
+// with the first frame at or after the moment the intro shuts the display, so
+// the last picture presented always ends it: a run of T simulated seconds
+// gives ceil(T × fps) + 1 frames. The capture music library's sound stream is
+// kept level with the picture after every wait and present, and ends with it.
+//
+// After INTRO_CAPTURE_SCENE_MS milliseconds of simulated scene time, counted
+// from the scene's first look at its input, SDL_PollEvent delivers one Escape
+// key press. INTRO_CAPTURE_TOTAL_SECONDS, the run's simulated length, is shown
+// in the progress line.
 //
 // With INTRO_CAPTURE_PRESENTED_LOG set, every picture the intro presents (and
 // the display as it opened) is logged there as one line: a hash of its pixels
 // with byte 3 cleared, so a recording can be checked against what was shown.
 #include <SDL/SDL.h>
+#include <dlfcn.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <string>
 
-#include "frame_slots.h"
+#include "memory_display.h"
 #include "stream_writer.h"
+#include "virtual_clock.h"
 
 #define CAPTURE_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -35,25 +43,27 @@ namespace {
 constexpr int video_width = 640;
 constexpr int video_height = 480;
 constexpr int video_depth = 32;
-constexpr int video_rate = 60;
+constexpr int default_fps = 60;
+constexpr int64_t ns_per_second = 1000000000;
 constexpr size_t picture_bytes = size_t(video_width) * video_height * 4;
-// Pictures waiting for the encoder before a present waits: about ten seconds.
-constexpr size_t video_queue_limit = 600 * picture_bytes;
-constexpr double default_scene_seconds = 30.0;
+// Pictures waiting for the encoder before a present waits. The intro outruns
+// the encoder, so this is how much memory the queue takes.
+constexpr size_t video_queue_limit = 60 * picture_bytes;
+constexpr int64_t default_scene_ms = 30000;
 constexpr double reader_wait_seconds = 10.0;
 
 struct MediaCapture {
   SDL_Surface* display = nullptr;
-  FrameSlots slots;
+  int fps = default_fps;
+  int64_t frames_decided = 0;  // frames whose picture has gone to the stream
   StreamWriter video;
   std::shared_ptr<std::vector<uint8_t>> latest;  // the picture shown now
   int64_t scene_start_ns = -1;  // first SDL_PollEvent
+  int64_t scene_ns = default_scene_ms * 1000000;
   bool escape_delivered = false;
-  int64_t repeated_before_scene = 0;  // slots repeated before the scene's first frame
-  int64_t repeated_in_scene = -1;     // slots repeated while the scene drew frames
-  double scene_seconds = default_scene_seconds;
-  double expected_seconds = 0;  // for the progress line; 0 when unknown
-  int64_t last_progress_ns = 0;
+  double total_seconds = 0;  // for the progress line; 0 when unknown
+  int64_t real_start_ns = 0;
+  int64_t last_progress_ns = 0;  // real time of the last progress line
   bool progress_on_tty = false;
   std::string error;
   FILE* presented_log = nullptr;
@@ -62,77 +72,53 @@ struct MediaCapture {
 // Never destroyed: the picture stream is finished by SDL_Quit or by
 // finish_on_unload, whatever order the library's finalisers run in.
 MediaCapture& capture = *new MediaCapture;
-std::atomic<int64_t> origin_ns{-1};
-std::atomic<int64_t> end_ns{-1};
 
-double seconds_from_env(const char* name, double fallback) {
+// A whole number from the environment: `fallback` when unset, -1 when malformed.
+long long whole_from_env(const char* name, long long fallback) {
   const char* text = std::getenv(name);
   if (text == nullptr || *text == '\0') return fallback;
   char* end = nullptr;
-  const double value = std::strtod(text, &end);
-  return (*end == '\0' && std::isfinite(value) && value >= 0) ? value : fallback;
+  errno = 0;
+  const long long value = std::strtoll(text, &end, 10);
+  return (*end == '\0' && errno == 0 && value >= 0) ? value : -1;
 }
 
-SDL_Surface* new_surface(Uint32 flags, int width, int height) {
-  auto* surface = static_cast<SDL_Surface*>(std::calloc(1, sizeof(SDL_Surface)));
-  auto* format = static_cast<SDL_PixelFormat*>(std::calloc(1, sizeof(SDL_PixelFormat)));
-  if (surface == nullptr || format == nullptr) {
-    std::free(surface);
-    std::free(format);
-    return nullptr;
-  }
-  // The layout of a 32-bit SDL 1.2 surface: byte 0 blue, byte 1 green, byte 2 red.
-  format->BitsPerPixel = 32;
-  format->BytesPerPixel = 4;
-  format->Rmask = 0xff0000;
-  format->Gmask = 0xff00;
-  format->Bmask = 0xff;
-  format->Rshift = 16;
-  format->Gshift = 8;
-  surface->flags = flags;
-  surface->format = format;
-  surface->w = width;
-  surface->h = height;
-  surface->pitch = Uint16(width * 4);
-  surface->pixels = std::calloc(size_t(width) * size_t(height), 4);
-  surface->clip_rect.w = Uint16(width);
-  surface->clip_rect.h = Uint16(height);
-  surface->refcount = 1;
-  if (surface->pixels == nullptr && width > 0 && height > 0) {
-    std::free(format);
-    std::free(surface);
-    return nullptr;
-  }
-  return surface;
+// The capture music library keeps its sound stream level with the picture;
+// absent (another music library) nothing is asked of it.
+using SoundFn = void (*)(long long);
+SoundFn sound_entry(const char* name) { return reinterpret_cast<SoundFn>(dlsym(RTLD_DEFAULT, name)); }
+
+void sound_until(int64_t now_ns) {
+  static const SoundFn until = sound_entry("intro_capture_sound_until");
+  if (until != nullptr) until(now_ns);
 }
 
-void delete_surface(SDL_Surface* surface) {
-  std::free(surface->pixels);
-  std::free(surface->format);
-  std::free(surface);
-}
+// Frames that lie before `now_ns`: frame k does when k × 10^9 < fps × now.
+int64_t frames_before(int64_t now_ns) { return (now_ns * capture.fps + ns_per_second - 1) / ns_per_second; }
 
-void print_progress(int64_t now_ns, bool final) {
-  const bool due = now_ns - capture.last_progress_ns >= (capture.progress_on_tty ? 250000000 : 5000000000LL);
+void print_progress(bool final) {
+  const int64_t real_now = monotonic_ns();
+  const bool due = real_now - capture.last_progress_ns >= (capture.progress_on_tty ? 250000000 : 5000000000LL);
   if (!final && !due) return;
-  capture.last_progress_ns = now_ns;
-  const double seconds = frame_slots_seconds(capture.slots);
+  capture.last_progress_ns = real_now;
+  const double simulated = double(intro_clock_now_ns()) / ns_per_second;
+  const double real = double(real_now - capture.real_start_ns) / ns_per_second;
   const char* start = capture.progress_on_tty ? "\r" : "";
   const char* end = capture.progress_on_tty && !final ? "" : "\n";
-  if (capture.expected_seconds > 0)
-    std::fprintf(stderr, "%srecording: %.1f s of about %.1f s, %lld frames dropped%s", start, seconds,
-                 capture.expected_seconds, static_cast<long long>(capture.slots.dropped), end);
-  else
-    std::fprintf(stderr, "%srecording: %.1f s, %lld frames dropped%s", start, seconds,
-                 static_cast<long long>(capture.slots.dropped), end);
+  std::fprintf(stderr, "%srecording: %.1f", start, simulated);
+  if (capture.total_seconds > 0) std::fprintf(stderr, "/%.1f", capture.total_seconds);
+  std::fprintf(stderr, " s simulated, %.1fx real time%s", real > 0 ? simulated / real : 0.0, end);
   std::fflush(stderr);
 }
 
-// Hands the slots that the outgoing picture fills to the stream; the picture
-// is shared with the queue from then on, so a new one gets a fresh buffer.
-void emit_latest(int64_t slots_filled) {
-  if (slots_filled <= 0) return;
-  stream_push(capture.video, Chunk{capture.latest, slots_filled});
+// Hands the current picture to the stream for the frames up to (not
+// including) `end_frame`; it is shared with the queue from then on, so the
+// next picture gets a fresh buffer.
+void decide_frames_until(int64_t end_frame) {
+  const int64_t count = end_frame - capture.frames_decided;
+  if (count <= 0) return;
+  stream_push(capture.video, Chunk{capture.latest, count});
+  capture.frames_decided = end_frame;
   capture.latest = std::make_shared<std::vector<uint8_t>>(picture_bytes);
 }
 
@@ -153,59 +139,74 @@ void log_presented(const std::vector<uint8_t>& picture) {
     std::fprintf(capture.presented_log, "%016llx\n", static_cast<unsigned long long>(picture_hash(picture.data())));
 }
 
+// Simulated time has passed: the sound follows, the user sees how far it got.
+void time_passed() {
+  sound_until(intro_clock_now_ns());
+  print_progress(false);
+}
+
 void present(SDL_Surface* surface) {
   if (surface == nullptr || surface != capture.display) return;
-  const int64_t now = monotonic_ns();
-  emit_latest(frame_slots_present(capture.slots, now));
+  decide_frames_until(frames_before(intro_clock_now_ns()));
   std::memcpy(capture.latest->data(), capture.display->pixels, picture_bytes);
   log_presented(*capture.latest);
-  print_progress(now, false);
+  memory_display::pass_present();
+  time_passed();
 }
 
 void close_capture() {
   if (capture.display == nullptr) return;
-  const int64_t now = monotonic_ns();
-  emit_latest(frame_slots_close(capture.slots, now));
-  end_ns.store(capture.slots.origin_ns + capture.slots.next_slot * 1000000000 / video_rate);
+  const int64_t end_frame = frames_before(intro_clock_now_ns()) + 1;
+  decide_frames_until(end_frame);
+  // The sound ends exactly with the last frame: ceil keeps every sample of it.
+  static const SoundFn end = sound_entry("intro_capture_sound_end");
+  if (end != nullptr) end((end_frame * ns_per_second + capture.fps - 1) / capture.fps);
   stream_finish(capture.video, reader_wait_seconds);
-  print_progress(now, true);
-  // Repeats outside the scene come from the intro's own waits; inside it, a
-  // repeat means the intro drew no new frame in time.
-  std::fprintf(stderr,
-               "capture: %lld frames of video, %lld presented frames dropped, %lld frames repeated "
-               "(%lld of them during the scene)\n",
-               static_cast<long long>(capture.slots.next_slot), static_cast<long long>(capture.slots.dropped),
-               static_cast<long long>(capture.slots.repeated),
-               static_cast<long long>(std::max<int64_t>(capture.repeated_in_scene, 0)));
+  print_progress(true);
   if (capture.presented_log != nullptr) std::fclose(capture.presented_log);
   capture.presented_log = nullptr;
-  delete_surface(capture.display);
+  memory_display::delete_surface(capture.display);
   capture.display = nullptr;
   capture.latest.reset();
 }
 
 bool escape_due() {
   if (capture.escape_delivered) return false;
-  const int64_t now = monotonic_ns();
-  if (capture.scene_start_ns < 0) {
-    capture.scene_start_ns = now;
-    capture.repeated_before_scene = capture.slots.repeated;
-  }
+  const int64_t now = intro_clock_now_ns();
+  if (capture.scene_start_ns < 0) capture.scene_start_ns = now;
   // A stream nobody reads any more ends the scene at once: the rest of the
-  // run is then only waited through.
-  return now - capture.scene_start_ns >= int64_t(capture.scene_seconds * 1e9) || stream_broken(capture.video);
+  // run is then only passed through.
+  return now - capture.scene_start_ns >= capture.scene_ns || stream_broken(capture.video);
+}
+
+// What SDL_SetVideoMode needs before it opens the display; false with the reason in capture.error.
+bool configure() {
+  if (!virtual_clock_runs()) {
+    capture.error = "the capture runs on the virtual clock: record through record-intro.sh";
+    return false;
+  }
+  const char* video_path = std::getenv("INTRO_CAPTURE_VIDEO");
+  if (video_path == nullptr || *video_path == '\0') {
+    capture.error = "INTRO_CAPTURE_VIDEO (where the picture stream goes) is not set";
+    return false;
+  }
+  const long long fps = whole_from_env("INTRO_CAPTURE_FPS", default_fps);
+  const long long scene_ms = whole_from_env("INTRO_CAPTURE_SCENE_MS", default_scene_ms);
+  if (fps < 1 || fps > 1000 || scene_ms < 0) {
+    capture.error = "INTRO_CAPTURE_FPS or INTRO_CAPTURE_SCENE_MS is not a usable whole number";
+    return false;
+  }
+  capture.fps = int(fps);
+  capture.scene_ns = scene_ms * 1000000;
+  const char* total = std::getenv("INTRO_CAPTURE_TOTAL_SECONDS");
+  capture.total_seconds = total != nullptr ? std::atof(total) : 0;
+  if (const char* log_path = std::getenv("INTRO_CAPTURE_PRESENTED_LOG"); log_path != nullptr && *log_path != '\0')
+    capture.presented_log = std::fopen(log_path, "w");
+  stream_start(capture.video, video_path, "the picture stream", video_queue_limit);
+  return true;
 }
 
 }  // namespace
-
-// The time of slot 0 on the monotonic clock, or -1 before the display opened.
-// The capture music library starts its sound stream at the same moment.
-CAPTURE_EXPORT long long intro_capture_origin_ns() { return origin_ns.load(); }
-
-// The end of the picture stream on the same clock, or -1 while it runs. The
-// sound stream ends there too, however long the encoder then takes to read
-// what is queued.
-CAPTURE_EXPORT long long intro_capture_end_ns() { return end_ns.load(); }
 
 CAPTURE_EXPORT SDL_Surface* SDL_SetVideoMode(int width, int height, int bpp, Uint32 flags) {
   if (capture.display != nullptr) return capture.display;
@@ -213,45 +214,36 @@ CAPTURE_EXPORT SDL_Surface* SDL_SetVideoMode(int width, int height, int bpp, Uin
     capture.error = "the capture records a 640x480x32 display only";
     return nullptr;
   }
-  const char* video_path = std::getenv("INTRO_CAPTURE_VIDEO");
-  if (video_path == nullptr || *video_path == '\0') {
-    capture.error = "INTRO_CAPTURE_VIDEO (where the picture stream goes) is not set";
-    return nullptr;
-  }
-  capture.display = new_surface(flags, width, height);
+  capture.display = memory_display::new_surface(flags, width, height, bpp);
   if (capture.display == nullptr) {
     capture.error = "out of memory";
     return nullptr;
   }
-  capture.scene_seconds = seconds_from_env("INTRO_CAPTURE_SCENE_SECONDS", default_scene_seconds);
-  capture.expected_seconds = seconds_from_env("INTRO_CAPTURE_TOTAL_SECONDS", 0);
+  if (!configure()) {
+    memory_display::delete_surface(capture.display);
+    capture.display = nullptr;
+    return nullptr;
+  }
   capture.progress_on_tty = isatty(STDERR_FILENO) != 0;
   capture.latest = std::make_shared<std::vector<uint8_t>>(picture_bytes);  // the display opens black
-  if (const char* log_path = std::getenv("INTRO_CAPTURE_PRESENTED_LOG"); log_path != nullptr && *log_path != '\0')
-    capture.presented_log = std::fopen(log_path, "w");
   log_presented(*capture.latest);
-  stream_start(capture.video, video_path, "the picture stream", video_queue_limit);
-  const int64_t now = monotonic_ns();
-  capture.slots = frame_slots_start(now, video_rate);
-  capture.last_progress_ns = now;
-  origin_ns.store(now);
+  capture.real_start_ns = capture.last_progress_ns = monotonic_ns();
   return capture.display;
 }
 
 CAPTURE_EXPORT SDL_Surface* SDL_CreateRGBSurface(Uint32 flags, int width, int height, int depth, Uint32,
                                                  Uint32, Uint32, Uint32) {
-  if (depth != 32 || width < 0 || height < 0) {
-    capture.error = "the capture makes 32-bit surfaces only";
-    return nullptr;
-  }
-  return new_surface(flags, width, height);
+  SDL_Surface* surface = nullptr;
+  if (depth == 32 && width >= 0 && height >= 0) surface = memory_display::new_surface(flags, width, height, depth);
+  if (surface == nullptr) capture.error = "the capture makes 32-bit surfaces only, while memory lasts";
+  return surface;
 }
 
 CAPTURE_EXPORT int SDL_ShowCursor(int) { return 0; }
 
 // Like the real library, freeing the display does nothing: SDL_Quit does.
 CAPTURE_EXPORT void SDL_FreeSurface(SDL_Surface* surface) {
-  if (surface != nullptr && surface != capture.display) delete_surface(surface);
+  if (surface != nullptr && surface != capture.display) memory_display::delete_surface(surface);
 }
 
 CAPTURE_EXPORT int SDL_Flip(SDL_Surface* surface) {
@@ -264,24 +256,12 @@ CAPTURE_EXPORT int SDL_Flip(SDL_Surface* surface) {
 CAPTURE_EXPORT void SDL_UpdateRect(SDL_Surface* surface, Sint32, Sint32, Uint32, Uint32) { present(surface); }
 
 CAPTURE_EXPORT int SDL_FillRect(SDL_Surface* dst, SDL_Rect* rect, Uint32 color) {
-  if (dst == nullptr || dst->pixels == nullptr) return -1;
-  int x0 = 0, y0 = 0, x1 = dst->w, y1 = dst->h;
-  if (rect != nullptr) {  // clipped to the surface, as the real library does
-    x0 = std::max(0, int(rect->x));
-    y0 = std::max(0, int(rect->y));
-    x1 = std::min(dst->w, rect->x + int(rect->w));
-    y1 = std::min(dst->h, rect->y + int(rect->h));
-  }
-  auto* pixels = static_cast<Uint32*>(dst->pixels);
-  for (int y = y0; y < y1; ++y)
-    for (int x = x0; x < x1; ++x) pixels[size_t(y) * size_t(dst->w) + size_t(x)] = color;
-  return 0;
+  return memory_display::fill_rect(dst, rect, color);
 }
 
 CAPTURE_EXPORT void SDL_Delay(Uint32 ms) {
-  timespec left{time_t(ms / 1000), long(ms % 1000) * 1000000L};
-  while (nanosleep(&left, &left) != 0 && errno == EINTR) {
-  }
+  memory_display::pass_delay(ms);
+  time_passed();
 }
 
 // The only event ever pending is the Escape press that ends the main scene.
@@ -294,7 +274,6 @@ CAPTURE_EXPORT int SDL_PollEvent(SDL_Event* event) {
   event->key.state = SDL_PRESSED;
   event->key.keysym.sym = SDLK_ESCAPE;
   capture.escape_delivered = true;
-  capture.repeated_in_scene = capture.slots.repeated - capture.repeated_before_scene;
   return 1;
 }
 
