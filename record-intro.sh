@@ -116,6 +116,9 @@ clock_library=$build_dir/capture/libintro_clock.so
 for needed in "$program" "$media_library" "$music_library" "$clock_library"; do
   [[ -e $needed ]] || fail "$needed is missing: build the project first (./run-intro.sh builds it)"
 done
+# Both are used from inside the working directory below.
+program=$(realpath -- "$program")
+clock_library=$(realpath -- "$clock_library")
 
 # The working directory: the assets and the capture libraries under data/.
 workdir=$(mktemp -d "${TMPDIR:-/tmp}/record-intro.XXXXXX")
