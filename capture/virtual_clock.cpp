@@ -140,10 +140,15 @@ CLOCK_EXPORT int pthread_create(pthread_t* thread, const pthread_attr_t* attribu
   }
   const int result = real_pthread_create(thread, attributes, run_worker, new Start{entry, argument, worker});
   std::lock_guard<std::mutex> hold(timeline.lock);
-  if (result != 0)
-    timeline.workers.remove_if([worker](const Worker& w) { return &w == worker; });
-  else
-    worker->thread = *thread;
+  // A helper thread may already have left the clock, and its record with it.
+  const auto created = std::find_if(timeline.workers.begin(), timeline.workers.end(),
+                                    [worker](const Worker& w) { return &w == worker; });
+  if (created != timeline.workers.end()) {
+    if (result != 0)
+      timeline.workers.erase(created);
+    else
+      created->thread = *thread;
+  }
   timeline.changed.notify_all();
   return result;
 }
