@@ -2,7 +2,7 @@
 # Records a run of the intro, picture and music, to a video file.
 #
 #   ./record-intro.sh [--seconds N] [--fps N] [--scale K] [--lossless] [-o FILE]
-#                     [--no-build] [--intro PROGRAM]
+#                     [--no-build] [--intro PROGRAM] [--help]
 #
 #   --seconds N     seconds of the main scene before Escape is pressed (default 30,
 #                   at most two decimals)
@@ -11,9 +11,11 @@
 #   --scale K       enlarge every pixel to K x K (1 to 4, default 1), for video sites
 #   --lossless      FFV1 video in RGB (bgr0) with FLAC sound in Matroska, for editing;
 #                   by default H.264 with AAC in MP4
-#   -o FILE         where the video goes (default intro.mp4, or intro.mkv with --lossless)
+#   -o FILE         where the video goes (default intro.mp4, or intro.mkv with --lossless);
+#                   a name ending in .mkv asks for --lossless, one ending in .mp4 refuses it
 #   --no-build      use the build as it is instead of running the set-up first
 #   --intro PROGRAM run PROGRAM in place of build/intro (the tests use a wrapper that fails)
+#   --help          print this and exit
 #
 # The unchanged intro runs on a simulated clock (capture/virtual_clock.h,
 # preloaded into the intro only) in a temporary working directory whose data/
@@ -37,8 +39,9 @@ sound_rate=48000
 # both fades and the credits page.
 fixed_ms=4738
 
+usage_text() { sed -n '4,18s/^# \{0,1\}//p' "${BASH_SOURCE[0]}"; }
 usage() {
-  sed -n '4,19s/^# \{0,1\}//p' "${BASH_SOURCE[0]}" >&2
+  usage_text >&2
   exit 2
 }
 usage_error() {
@@ -59,7 +62,8 @@ while (($#)); do
     -o) (($# >= 2)) || usage; output=$2; shift 2 ;;
     --no-build) build=false; shift ;;
     --intro) (($# >= 2)) || usage; program=$2; shift 2 ;;
-    *) usage ;;
+    --help) usage_text; exit 0 ;;
+    *) usage_error "unknown option '$1'" ;;
   esac
 done
 [[ $scene_seconds =~ ^([0-9]{1,6})([.]([0-9]{1,2}))?$ ]] ||
@@ -74,6 +78,11 @@ fps=$((10#$fps))
 # Nearest-neighbour enlargement keeps the pixels sharp (and exact when lossless).
 scaling=()
 ((scale == 1)) || scaling=(-vf "scale=iw*$scale:ih*$scale:flags=neighbor")
+# The container follows the options, and the name must not say otherwise.
+case $lossless:$output in
+  false:*.mkv) usage_error "$output would be a Matroska file, which only --lossless writes: add --lossless, or name an .mp4" ;;
+  true:*.mp4) usage_error "$output would be an MP4 file, which --lossless does not write: name an .mkv, or leave out --lossless" ;;
+esac
 if $lossless; then
   output=${output:-intro.mkv}
   encoding=(-c:v ffv1 -level 3 -pix_fmt bgr0 -c:a flac -f matroska)
@@ -164,4 +173,5 @@ ffmpeg_pid=
 chmod "$(printf %04o $((0666 & ~$(umask))))" "$partial"  # mktemp made it private
 mv -f -- "$partial" "$output"
 partial=
-echo "record-intro: wrote $output" >&2
+length=$(ffprobe -v error -show_entries format=duration -of csv=p=0 -- "$output" 2>/dev/null || true)
+echo "record-intro: wrote $(realpath -- "$output")${length:+ ($(printf %.2f "$length") s of video)}" >&2

@@ -241,7 +241,7 @@ TEST_F(LosslessRecording, SoundStartsAndEndsWithTheScene) {
 TEST_F(LosslessRecording, ReportsProgressAndLeavesOnlyTheVideos) {
   EXPECT_NE(result.output.find("recording: 7.7/7.7 s simulated, "), std::string::npos) << result.output;
   EXPECT_NE(result.output.find("x real time"), std::string::npos) << result.output;
-  EXPECT_NE(result.output.find("wrote " + video), std::string::npos) << result.output;
+  EXPECT_NE(result.output.find("wrote " + video + " (7.77 s of video)"), std::string::npos) << result.output;
   EXPECT_EQ(entry_count(directory), 3u) << "the two videos and the log of presented pictures, nothing partial";
 }
 
@@ -264,7 +264,7 @@ TEST(Recording, FailuresAreReportedAndLeaveNoFile) {
   EXPECT_NE(no_ffmpeg.output.find("Debian package ffmpeg"), std::string::npos) << no_ffmpeg.output;
 
   const std::string missing = directory + "/missing/out.mkv";
-  const CommandResult unwritable = record(INTRO_PROGRAM, "--seconds 1 -o " + shell_quoted(missing));
+  const CommandResult unwritable = record(INTRO_PROGRAM, "--lossless --seconds 1 -o " + shell_quoted(missing));
   EXPECT_NE(unwritable.status, 0);
   EXPECT_NE(unwritable.output.find("cannot write " + missing), std::string::npos) << unwritable.output;
 
@@ -277,12 +277,23 @@ TEST(Recording, FailuresAreReportedAndLeaveNoFile) {
   EXPECT_NE(failed.output.find("data04.dt"), std::string::npos) << failed.output;
   EXPECT_NE(failed.output.find("the intro failed (exit status 1)"), std::string::npos) << failed.output;
 
-  for (const std::string option : {"--fps 7", "--fps 480", "--scale 5", "--seconds 1.005"}) {
+  // Refused options: the message names what is wrong, the usage follows.
+  const std::pair<std::string, std::string> refusals[] = {
+      {"--fps 7", "--fps wants"}, {"--fps 480", "--fps wants"}, {"--scale 5", "--scale wants"},
+      {"--seconds 1.005", "--seconds wants"}, {"--frobnicate", "unknown option '--frobnicate'"},
+      {"-o " + shell_quoted(directory + "/x.mkv") + " --lossless -o x.mp4", "x.mp4 would be an MP4 file"}};
+  for (const auto& [option, message] : refusals) {
     const CommandResult refused = record(INTRO_PROGRAM, video + " " + option);
     EXPECT_EQ(refused.status, 2) << option;
-    EXPECT_NE(refused.output.find(option.substr(0, option.find(' ')) + " wants"), std::string::npos) << refused.output;
+    EXPECT_NE(refused.output.find(message), std::string::npos) << refused.output;
     EXPECT_NE(refused.output.find("./record-intro.sh [--seconds N]"), std::string::npos) << refused.output;
   }
+  const CommandResult mkv_without_lossless = record(INTRO_PROGRAM, "-o " + shell_quoted(directory + "/x.mkv"));
+  EXPECT_EQ(mkv_without_lossless.status, 2);
+  EXPECT_NE(mkv_without_lossless.output.find("which only --lossless writes"), std::string::npos);
+  const CommandResult help = record(INTRO_PROGRAM, "--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.output.find("--scale K"), std::string::npos) << help.output;
 
   run("rm " + shell_quoted(failing));
   EXPECT_EQ(entry_count(directory), 0u) << "no partial file is left behind";
