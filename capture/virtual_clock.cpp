@@ -72,9 +72,9 @@ bool run_next_wake(std::unique_lock<std::mutex>& hold, int64_t limit_ns) {
   return true;
 }
 
-void set_run(Worker* worker, Run run) {
+void mark_ended(Worker* worker) {
   std::lock_guard<std::mutex> hold(timeline.lock);
-  worker->run = run;
+  worker->run = Run::ended;
   timeline.changed.notify_all();
 }
 
@@ -91,7 +91,7 @@ void* run_worker(void* start_pointer) {
   // Also on pthread_exit, which unwinds through here.
   struct Ended {
     ~Ended() {
-      if (self != nullptr) set_run(self, Run::ended);
+      if (self != nullptr) mark_ended(self);
     }
   } ended;
   return start.entry(start.argument);
