@@ -1,8 +1,13 @@
 // Recording media library: the ten SDL 1.2 entry points the intro binds (and
 // SDL_GetError), with surfaces in plain memory laid out as the real
-// SDL_Surface. Built as a shared object for end-to-end runs (placed as
-// data/sdl.library) and linked into the unit tests, which bind the intro's
-// entry points to it directly.
+// SDL_Surface (capture/memory_display.h, shared with the capture). Built as a
+// shared object for end-to-end runs (placed as data/sdl.library) and linked
+// into the unit tests, which bind the intro's entry points to it directly.
+//
+// On the virtual clock (capture/virtual_clock.h, preloaded by the harness
+// when a test asks for it) SDL_Delay passes simulated time and every present
+// costs 1 ms of it, as in a recording; the worker threads then tick on
+// simulated time too, and a run never sleeps in real time.
 //
 // Configured by environment variables, read once when the library loads:
 //
@@ -30,19 +35,21 @@
 //   INTRO_DOUBLE_FAIL=SDL_SetVideoMode   the named entry points fail (return null): SDL_SetVideoMode,
 //                              SDL_CreateRGBSurface; "Name:first" fails only the first call. The
 //                              list is shared with the music double, each takes its own names.
-//   INTRO_DOUBLE_REAL_DELAY=1  SDL_Delay really sleeps; by default it only records, so runs are fast.
+//   INTRO_DOUBLE_REAL_DELAY=1  SDL_Delay really sleeps (off the virtual clock); by default it only
+//                              records, so runs are fast.
 //   INTRO_DOUBLE_HOLD=SDL_ShowCursor:300  every call of that entry point sleeps 300 ms after it is
 //                              logged (a window to send a signal in); a comma list of Name:ms.
 #include <SDL/SDL.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "doubles/double_support.h"
+#include "memory_display.h"
+#include "virtual_clock.h"
 
 using double_support::record;
 
@@ -86,37 +93,6 @@ std::string surface_name(const SDL_Surface* surface) {
 // " surface#3" for presenting a surface other than the display, else "".
 std::string unless_display(const SDL_Surface* surface) {
   return surface == video_surface ? "" : " " + surface_name(surface);
-}
-
-SDL_Surface* new_surface(Uint32 flags, int width, int height, int depth) {
-  auto* surface = static_cast<SDL_Surface*>(std::calloc(1, sizeof(SDL_Surface)));
-  auto* format = static_cast<SDL_PixelFormat*>(std::calloc(1, sizeof(SDL_PixelFormat)));
-  const int bytes = (depth + 7) / 8;
-  format->BitsPerPixel = Uint8(depth);
-  format->BytesPerPixel = Uint8(bytes);
-  if (depth == 32) {
-    format->Rmask = 0xff0000;
-    format->Gmask = 0xff00;
-    format->Bmask = 0xff;
-    format->Rshift = 16;
-    format->Gshift = 8;
-  }
-  surface->flags = flags;
-  surface->format = format;
-  surface->w = width;
-  surface->h = height;
-  surface->pitch = Uint16(width * bytes);
-  surface->pixels = std::calloc(size_t(width) * size_t(height) * size_t(bytes) + 1, 1);
-  surface->clip_rect.w = Uint16(width);
-  surface->clip_rect.h = Uint16(height);
-  surface->refcount = 1;
-  return surface;
-}
-
-void delete_surface(SDL_Surface* surface) {
-  std::free(surface->pixels);
-  std::free(surface->format);
-  std::free(surface);
 }
 
 void forget_surface(const SDL_Surface* surface) {
@@ -201,8 +177,8 @@ struct Lifetime {
       record("recording_sdl leaked surface#%d %dx%d", named.number, named.surface->w, named.surface->h);
     // A leak is reported once, here in the log; a leak checker watching the
     // process would otherwise report the same surface again.
-    if (video_surface != nullptr) delete_surface(video_surface);
-    for (const NamedSurface& named : live_surfaces) delete_surface(named.surface);
+    if (video_surface != nullptr) memory_display::delete_surface(video_surface);
+    for (const NamedSurface& named : live_surfaces) memory_display::delete_surface(named.surface);
     record("recording_sdl unloaded");
     double_support::close_log();
   }
@@ -218,7 +194,7 @@ SDL_Surface* SDL_SetVideoMode(int width, int height, int bpp, Uint32 flags) {
     set_video_mode_failed = true;
     return nullptr;
   }
-  if (video_surface == nullptr) video_surface = new_surface(flags, width, height, bpp);
+  if (video_surface == nullptr) video_surface = memory_display::new_surface(flags, width, height, bpp);
   return video_surface;
 }
 
@@ -226,8 +202,8 @@ SDL_Surface* SDL_CreateRGBSurface(Uint32 flags, int width, int height, int depth
                                   Uint32 g_mask, Uint32 b_mask, Uint32 a_mask) {
   SDL_Surface* surface = nullptr;
   if (!double_support::told_to_fail("SDL_CreateRGBSurface", ++surface_creations)) {
-    surface = new_surface(flags, width, height, depth);
-    live_surfaces.push_back({surface, ++surfaces_created});
+    surface = memory_display::new_surface(flags, width, height, depth);
+    if (surface != nullptr) live_surfaces.push_back({surface, ++surfaces_created});
   }
   record("SDL_CreateRGBSurface 0x%x %d %d %d 0x%x 0x%x 0x%x 0x%x -> %s", flags, width, height, depth, r_mask,
          g_mask, b_mask, a_mask, surface_name(surface).c_str());
@@ -249,7 +225,7 @@ void SDL_FreeSurface(SDL_Surface* surface) {
   record("SDL_FreeSurface %s", name.c_str());
   if (name == "null" || name == "display" || name == "unknown") return;
   forget_surface(surface);
-  delete_surface(surface);
+  memory_display::delete_surface(surface);
 }
 
 int SDL_Flip(SDL_Surface* screen) {
@@ -257,32 +233,30 @@ int SDL_Flip(SDL_Surface* screen) {
   ++flips;
   if (screen != nullptr && std::find(flips_to_save.begin(), flips_to_save.end(), flips) != flips_to_save.end())
     save_flip(screen, flips);
+  memory_display::pass_present();
   return 0;
 }
 
-// Fills the rectangle clipped to the surface, or the whole surface.
 int SDL_FillRect(SDL_Surface* dst, SDL_Rect* rect, Uint32 color) {
   if (rect == nullptr)
     record("SDL_FillRect %s null 0x%x", surface_name(dst).c_str(), color);
   else
     record("SDL_FillRect %s %d %d %u %u 0x%x", surface_name(dst).c_str(), rect->x, rect->y, rect->w, rect->h,
            color);
-  const int x0 = rect ? std::max(0, int(rect->x)) : 0, y0 = rect ? std::max(0, int(rect->y)) : 0;
-  const int x1 = rect ? std::min(dst->w, rect->x + rect->w) : dst->w;
-  const int y1 = rect ? std::min(dst->h, rect->y + rect->h) : dst->h;
-  auto* pixels = static_cast<Uint32*>(dst->pixels);
-  for (int y = y0; y < y1; ++y)
-    for (int x = x0; x < x1; ++x) pixels[y * dst->w + x] = color;
-  return 0;
+  return memory_display::fill_rect(dst, rect, color);
 }
 
 void SDL_UpdateRect(SDL_Surface* screen, Sint32 x, Sint32 y, Uint32 w, Uint32 h) {
   record("SDL_UpdateRect %d %d %u %u%s", x, y, w, h, unless_display(screen).c_str());
+  memory_display::pass_present();
 }
 
 void SDL_Delay(Uint32 milliseconds) {
   record("SDL_Delay %u", milliseconds);
-  if (real_delay) double_support::sleep_milliseconds(milliseconds);
+  if (virtual_clock_runs())
+    memory_display::pass_delay(milliseconds);
+  else if (real_delay)
+    double_support::sleep_milliseconds(milliseconds);
 }
 
 // Hands out the scripted events whose flip count has been reached, in order.
@@ -299,7 +273,7 @@ int SDL_PollEvent(SDL_Event* event) {
 
 void SDL_Quit() {
   record("SDL_Quit");
-  if (video_surface != nullptr) delete_surface(video_surface);
+  if (video_surface != nullptr) memory_display::delete_surface(video_surface);
   video_surface = nullptr;
 }
 

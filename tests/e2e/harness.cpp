@@ -55,6 +55,10 @@ std::vector<std::string> run_environment(const Sandbox& sandbox, const RunOption
   variables["INTRO_DOUBLE_SAVE_DIR"] = sandbox.root() + "/frames";
   if (!options.save_flips.empty()) variables["INTRO_DOUBLE_SAVE_FLIPS"] = join(options.save_flips);
   if (!options.unset_pwd) variables["PWD"] = options.pwd.value_or(sandbox.directory());
+  if (options.virtual_clock) {
+    const std::string others = variables["LD_PRELOAD"];
+    variables["LD_PRELOAD"] = VIRTUAL_CLOCK_LIBRARY + (others.empty() ? "" : ":" + others);
+  }
   for (const auto& [name, value] : options.environment) variables[name] = value;
   std::vector<std::string> environment;
   for (const auto& [name, value] : variables) environment.push_back(name + "=" + value);

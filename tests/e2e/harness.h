@@ -61,6 +61,10 @@ struct RunOptions {
   // Interrupts outside the main scene are ignored, so this ends a run whose
   // log cannot be watched, such as one with the system's libraries.
   int interrupt_every_ms = 0;
+  // Runs the intro on the recordings' simulated clock (capture/virtual_clock.h,
+  // preloaded): the media double's delays and presents pass simulated time,
+  // the worker threads tick on it, and nothing sleeps in real time.
+  bool virtual_clock = false;
   // A run still going after this long is killed and the test fails.
   int timeout_seconds = 60;
 };

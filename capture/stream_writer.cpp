@@ -10,6 +10,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "virtual_clock.h"
+
 namespace {
 
 constexpr int reader_poll_ms = 5;
@@ -74,6 +76,8 @@ bool next_chunk(StreamWriter& stream, Chunk& chunk) {
 }
 
 void write_stream(StreamWriter* stream) {
+  // The encoder's pace is real: this thread is no part of the recorded run.
+  if (virtual_clock_runs()) intro_clock_untimed_thread();
   const int fd = open_when_read(*stream);
   if (fd < 0) return;
   Chunk chunk;

@@ -1,34 +1,32 @@
 // Capture music library: stands in for libmikmod as data/mikmod.library. It
 // forwards the intro's calls to the system's libmikmod, but the only output
-// driver it registers is its own: libmikmod's software mixer renders, on every
-// update, exactly the sound due for the time elapsed since the display opened,
-// so the music keeps its real speed. The sound goes as raw 16-bit stereo at
-// 44100 Hz to the path in INTRO_CAPTURE_AUDIO (a named pipe that the encoder
-// reads). Silence fills the stream whenever no module plays: from the opening
-// of the display until the music starts, and after it stops until the end.
+// driver it registers is its own: on every update libmikmod's software mixer
+// renders exactly the sound due for the simulated time elapsed (the virtual
+// clock, virtual_clock.h), so the music keeps its speed however fast the run
+// goes. The sound goes as raw 16-bit stereo at 48000 Hz to the path in
+// INTRO_CAPTURE_AUDIO (a named pipe that the encoder reads), from simulated
+// time 0, where the picture stream starts too. Whenever no module plays,
+// silence fills the stream up to the moment the capture media library asks
+// for (intro_capture_sound_until, after each of the intro's waits and
+// presents), and the stream ends where it says (intro_capture_sound_end).
 #include <dlfcn.h>
 #include <mikmod.h>
-#include <pthread.h>
-#include <signal.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <string>
-#include <thread>
 
 #include "stream_writer.h"
+#include "virtual_clock.h"
 
 #define CAPTURE_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
 
-constexpr int mix_rate = 44100;
+constexpr int64_t mix_rate = 48000;
 constexpr int64_t bytes_per_frame = 4;  // 16-bit stereo
 constexpr size_t audio_queue_limit = 64u << 20;
-constexpr int64_t silence_period_us = 20000;
 constexpr double reader_wait_seconds = 10.0;
 constexpr const char* driver_alias = "capture";
 
@@ -54,13 +52,11 @@ struct SoundCapture {
   std::mutex position_lock;   // guards what follows
   int64_t frames_written = 0;  // sound frames in the stream so far
   bool playing = false;        // a module plays: the driver's updates fill the stream
-  int64_t own_origin_ns = 0;   // used only when the capture media library is absent
-  std::thread silence_filler;
-  std::atomic<bool> stopping{false};
+  int64_t end_ns = -1;         // where the stream ends, once the picture has ended
 };
 
-// Never destroyed: its threads are ended by finish_sound_capture, whatever
-// order the library's finalisers run in.
+// Never destroyed: its stream is finished by intro_capture_sound_end or by
+// finish_sound_capture, whatever order the library's finalisers run in.
 SoundCapture& sound = *new SoundCapture;
 
 template <typename Fn>
@@ -88,29 +84,11 @@ bool bind_real_mikmod() {
          look_up(library, "Player_Load", real.Player_Load);
 }
 
-// The stream's time origin is the picture stream's: the moment the display
-// opened, which the capture media library publishes (-1 until then), and so
-// is its end (-1 until the display is shut).
-using TimeFn = long long (*)();
-
-int64_t origin_ns() {
-  static const auto media_origin = reinterpret_cast<TimeFn>(dlsym(RTLD_DEFAULT, "intro_capture_origin_ns"));
-  return media_origin != nullptr ? media_origin() : sound.own_origin_ns;
-}
-
-int64_t end_ns() {
-  static const auto media_end = reinterpret_cast<TimeFn>(dlsym(RTLD_DEFAULT, "intro_capture_end_ns"));
-  return media_end != nullptr ? media_end() : -1;
-}
-
-// Sound frames due in the stream at `now_ns`, which is never past the end of
-// the picture stream; called with position_lock held.
+// Sound frames due in the stream at simulated time `now_ns`, never past its
+// end; called with position_lock held.
 int64_t frames_due_locked(int64_t now_ns) {
-  const int64_t origin = origin_ns();
-  const int64_t end = end_ns();
-  if (end >= 0 && now_ns > end) now_ns = end;
-  if (origin < 0 || now_ns <= origin) return 0;
-  return (now_ns - origin) / 1000 * mix_rate / 1000000 - sound.frames_written;
+  if (sound.end_ns >= 0 && now_ns > sound.end_ns) now_ns = sound.end_ns;
+  return now_ns * mix_rate / 1000000000 - sound.frames_written;
 }
 
 void push_frames_locked(std::shared_ptr<std::vector<uint8_t>> bytes, int64_t frames) {
@@ -124,20 +102,13 @@ void pad_silence_locked(int64_t now_ns) {
   push_frames_locked(std::make_shared<std::vector<uint8_t>>(size_t(frames * bytes_per_frame)), frames);
 }
 
-void fill_silence_while_idle() {
-  while (!sound.stopping.load()) {
-    {
-      std::lock_guard<std::mutex> hold(sound.position_lock);
-      if (!sound.playing) pad_silence_locked(monotonic_ns());
-    }
-    usleep(silence_period_us);
-  }
-}
+// Without the clock (reported at loading) no sound is ever due.
+int64_t now_ns() { return virtual_clock_runs() ? intro_clock_now_ns() : 0; }
 
 // The driver's update: the mixer renders the sound due since the last one.
 void capture_update() {
   std::lock_guard<std::mutex> hold(sound.position_lock);
-  const int64_t frames = frames_due_locked(monotonic_ns());
+  const int64_t frames = frames_due_locked(now_ns());
   if (frames <= 0) return;
   auto bytes = std::make_shared<std::vector<uint8_t>>(size_t(frames * bytes_per_frame));
   VC_WriteBytes(reinterpret_cast<SBYTE*>(bytes->data()), ULONG(bytes->size()));
@@ -147,13 +118,13 @@ void capture_update() {
 // While the player is held (pf->forbid) the time still passes, in silence.
 void capture_pause() {
   std::lock_guard<std::mutex> hold(sound.position_lock);
-  pad_silence_locked(monotonic_ns());
+  pad_silence_locked(now_ns());
 }
 
 BOOL capture_is_present() { return 1; }
 
 int capture_init() {
-  md_mixfreq = mix_rate;
+  md_mixfreq = UWORD(mix_rate);
   md_mode = UWORD((md_mode | DMODE_16BITS | DMODE_STEREO | DMODE_SOFT_MUSIC | DMODE_SOFT_SNDFX) & ~DMODE_FLOAT);
   return VC_Init();
 }
@@ -177,7 +148,7 @@ void register_capture_driver() {
 
 void set_playing(bool playing) {
   std::lock_guard<std::mutex> hold(sound.position_lock);
-  pad_silence_locked(monotonic_ns());
+  pad_silence_locked(now_ns());
   sound.playing = playing;
 }
 
@@ -231,37 +202,42 @@ CAPTURE_EXPORT void MikMod_Update() {
   if (sound.bound) sound.real.MikMod_Update();
 }
 
+// Simulated time has reached `now_ns`: silence up to there while no module plays.
+CAPTURE_EXPORT void intro_capture_sound_until(long long now_ns) {
+  std::lock_guard<std::mutex> hold(sound.position_lock);
+  if (!sound.playing) pad_silence_locked(now_ns);
+}
+
+// The picture has ended at `end_ns`: the sound is filled up to there, ends
+// there, and is written out.
+CAPTURE_EXPORT void intro_capture_sound_end(long long end_ns) {
+  {
+    std::lock_guard<std::mutex> hold(sound.position_lock);
+    pad_silence_locked(end_ns);
+    sound.end_ns = end_ns;
+  }
+  if (sound.streaming) stream_finish(sound.audio, reader_wait_seconds);
+}
+
 static void start_sound_capture() {
   sound.bound = bind_real_mikmod();
-  sound.own_origin_ns = monotonic_ns();
   const char* audio_path = std::getenv("INTRO_CAPTURE_AUDIO");
-  if (audio_path == nullptr || *audio_path == '\0') {
+  if (!virtual_clock_runs()) {
+    std::fprintf(stderr, "capture: the sound follows the virtual clock, which is not loaded; it is not recorded\n");
+  } else if (audio_path == nullptr || *audio_path == '\0') {
     std::fprintf(stderr, "capture: INTRO_CAPTURE_AUDIO is not set; the sound is not recorded\n");
   } else {
     stream_start(sound.audio, audio_path, "the sound stream", audio_queue_limit);
     sound.streaming = true;
   }
-  sigset_t all, previous;
-  sigfillset(&all);
-  pthread_sigmask(SIG_BLOCK, &all, &previous);
-  sound.silence_filler = std::thread(fill_silence_while_idle);
-  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 }
 
 // Started when the intro loads the library, after `sound` exists: dynamic
 // initialisation runs in order of definition within this file.
 static const bool sound_capture_started = (start_sound_capture(), true);
 
-// Runs when the intro unloads the library, after it has shut the display:
-// the silence reaches the end of the picture stream, and the stream closes.
+// A run that never shut its display (it failed early) has no picture stream,
+// and the encoder never gets as far as opening the sound stream.
 __attribute__((destructor)) static void finish_sound_capture() {
-  sound.stopping.store(true);
-  if (sound.silence_filler.joinable()) sound.silence_filler.join();
-  {
-    std::lock_guard<std::mutex> hold(sound.position_lock);
-    pad_silence_locked(monotonic_ns());
-  }
-  // With no display ever opened there is no picture stream either, and the
-  // encoder never gets as far as opening the sound stream.
-  if (sound.streaming) stream_finish(sound.audio, origin_ns() >= 0 ? reader_wait_seconds : 0.0);
+  if (sound.streaming) stream_finish(sound.audio, 0.0);
 }

@@ -52,5 +52,6 @@ void stream_finish(StreamWriter& stream, double reader_wait_seconds);
 
 bool stream_broken(StreamWriter& stream);
 
-// Monotonic clock in nanoseconds, the time base of every capture stream.
+// The real monotonic clock in nanoseconds: how long the encoder is waited
+// for, and the speed in the progress line.
 int64_t monotonic_ns();
