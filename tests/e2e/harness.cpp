@@ -144,9 +144,17 @@ std::vector<uint32_t> font_sheet(int width, int height, int cell) {
   if (no_input < 0 || out < 0 || err < 0 || dup2(no_input, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 ||
       chdir(sandbox.directory().c_str()) != 0)
     _exit(126);
-  std::vector<char*> argv = c_strings(arguments);
   std::vector<char*> envp = c_strings(environment);
-  execve(INTRO_EXECUTABLE, argv.data(), envp.data());
+  if (*INTRO_EMULATOR != '\0') {
+    // qemu-user runs the executable with the program name given after -0.
+    std::vector<std::string> emulated{INTRO_EMULATOR, "-0", arguments[0], INTRO_EXECUTABLE};
+    emulated.insert(emulated.end(), arguments.begin() + 1, arguments.end());
+    std::vector<char*> argv = c_strings(emulated);
+    execve(INTRO_EMULATOR, argv.data(), envp.data());
+  } else {
+    std::vector<char*> argv = c_strings(arguments);
+    execve(INTRO_EXECUTABLE, argv.data(), envp.data());
+  }
   _exit(127);
 }
 
