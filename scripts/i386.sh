@@ -6,9 +6,10 @@
 # multiarch, as root): the multilib compiler, the i386 SDL 1.2 and libmikmod,
 # and qemu-user where this kernel cannot run i386 programs itself.
 #
-# usage: scripts/i386.sh setup             install, configure and build the intro
-#        scripts/i386.sh run [ARGUMENTS]   the same, then run it with the arguments
-#        scripts/i386.sh test              build it and its tests, and run the tests
+# usage: scripts/i386.sh setup                  install, configure and build the intro
+#        scripts/i386.sh run NAME [ARGUMENTS]   the same, quietly, then run it as NAME
+#                                               (the name its usage line shows)
+#        scripts/i386.sh test                   build it and its tests, and run the tests
 #
 # INTRO_SDL=compat links the compatibility library over SDL 2 as data/sdl.library.
 set -euo pipefail
@@ -83,13 +84,29 @@ case ${1:-} in
     build
     ;;
   run)
-    shift
+    name=${2:-intro}
+    shift $(($# < 2 ? $# : 2))
+    if [[ ${INTRO_ARCH:-i386} != i386 ]]; then
+      echo "INTRO_ARCH=$INTRO_ARCH: the builds are x86_64 (the default) and i386" >&2
+      exit 2
+    fi
     configure
-    build
+    # Quiet, as the x86-64 build is for a run: one line before the first
+    # build, the output only when it fails.
+    [[ -x $build_dir/intro ]] || echo "Building the i386 intro ..." >&2
+    build_log=$(mktemp)
+    if ! build >"$build_log" 2>&1; then
+      echo "The i386 build failed:" >&2
+      cat "$build_log" >&2
+      rm -f "$build_log"
+      exit 1
+    fi
+    rm -f "$build_log"
     emulator=$(sed -n 's/^CMAKE_CROSSCOMPILING_EMULATOR:[A-Z]*=//p' "$build_dir/CMakeCache.txt")
     # The intro finds its libraries under PWD, its assets under the working directory.
     cd "$build_dir"
-    exec $emulator ./intro "$@"
+    [[ -z $emulator ]] || exec "$emulator" -0 "$name" ./intro "$@"
+    exec -a "$name" ./intro "$@"
     ;;
   test)
     configure
@@ -102,7 +119,7 @@ case ${1:-} in
           -R '(Reference|Literal|Formula|FastPaths)|^(BadFiles|CreditsRun|RealLibraries|SceneRun|SceneFrame|Startup|Frames)\.|^intro_|^frames_match'
     ;;
   *)
-    echo "usage: scripts/i386.sh setup | run [ARGUMENTS] | test" >&2
+    echo "usage: scripts/i386.sh setup | run NAME [ARGUMENTS] | test" >&2
     exit 2
     ;;
 esac
