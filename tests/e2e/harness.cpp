@@ -136,6 +136,16 @@ std::vector<uint32_t> font_sheet(int width, int height, int cell) {
   return pixels;
 }
 
+// Whether the process has `file` mapped (an emulator maps its guest's files
+// in its own process as well).
+bool has_mapped(pid_t process, const std::string& file) {
+  std::ifstream maps("/proc/" + std::to_string(process) + "/maps");
+  std::string line;
+  while (std::getline(maps, line))
+    if (line.size() >= file.size() && line.compare(line.size() - file.size(), file.size(), file) == 0) return true;
+  return false;
+}
+
 [[noreturn]] void exec_intro(const Sandbox& sandbox, std::vector<std::string>& arguments,
                              std::vector<std::string>& environment) {
   const int no_input = open("/dev/null", O_RDONLY);
@@ -244,7 +254,10 @@ RunResult Sandbox::run(const RunOptions& options) const {
 
   // The intro installs its handler before it opens the display, and a signal
   // before that would end it by default, so periodic interrupts wait for the
-  // display (with the system's libraries, which log nothing, one interval).
+  // display. The system's SDL logs nothing: there they start one interval
+  // after the music library is mapped, which the intro binds just before it
+  // installs its handler (under an emulator the start alone can take longer
+  // than an interval).
   std::vector<InterruptPoint> points = options.interrupt_points;
   points.push_back({"SDL_SetVideoMode"});
   const size_t display_opened = points.size() - 1;
@@ -255,9 +268,15 @@ RunResult Sandbox::run(const RunOptions& options) const {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeout_seconds);
   const auto interval = std::chrono::milliseconds(options.interrupt_every_ms);
   auto next_interrupt = std::chrono::steady_clock::now() + interval;
+  std::error_code unresolved;
+  const std::string music_file = fs::canonical(directory_ + "/data/mikmod.library", unresolved).string();
+  bool music_mapped = false;
   int status = 0;
   while (waitpid(child, &status, WNOHANG) == 0) {
-    const bool handler_installed = media_ != Library::media_double || watcher.reached(display_opened);
+    if (media_ != Library::media_double && !music_mapped &&
+        (music_mapped = unresolved.value() != 0 || has_mapped(child, music_file)))
+      next_interrupt = std::chrono::steady_clock::now() + interval;
+    const bool handler_installed = media_ == Library::media_double ? watcher.reached(display_opened) : music_mapped;
     if (options.interrupt_every_ms > 0 && handler_installed && std::chrono::steady_clock::now() >= next_interrupt) {
       kill(child, options.interrupt_signal);
       next_interrupt += interval;
