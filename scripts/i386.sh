@@ -35,10 +35,11 @@ install_packages() {
   local missing
   missing=$(missing_packages "$@")
   [[ -z $missing ]] && return 0
-  echo "Installing for the i386 build: $missing"
+  # On standard error: the emulator's path is this script's only output.
+  echo "Installing for the i386 build: $missing" >&2
   export DEBIAN_FRONTEND=noninteractive
-  { dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386; } &&
-    apt-get update -qq && apt-get install -y -qq --no-install-recommends $missing || true
+  { dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386; } >&2 &&
+    apt-get update -qq >&2 && apt-get install -y -qq --no-install-recommends $missing >&2 || true
   missing=$(missing_packages "$@")
   if [[ -n $missing ]]; then
     echo "i386 set-up: cannot install $(echo $missing). The i386 build needs them (as root:" \
@@ -48,8 +49,9 @@ install_packages() {
   fi
 }
 
-# Prints the emulator that runs i386 programs here, or nothing when the
-# kernel runs them itself: a tiny i386 program is built and tried.
+# Prints the emulator that runs i386 programs here (installing it), or
+# nothing when the kernel runs them itself: a tiny i386 program is built and
+# tried.
 i386_emulator() {
   local probe
   probe=$(mktemp -d)
@@ -68,10 +70,12 @@ configure() {
     exit 1
   fi
   install_packages "${packages[@]}"
+  local emulator
+  emulator=$(i386_emulator)
   cmake -S "$project_root" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DCMAKE_TOOLCHAIN_FILE="$project_root/cmake/i386-linux-gnu.cmake" \
         -DINTRO_NATIVE_BUILD="$native_build" -DINTRO_SDL="$sdl" \
-        -DCMAKE_CROSSCOMPILING_EMULATOR="$(i386_emulator)" >/dev/null
+        -DCMAKE_CROSSCOMPILING_EMULATOR="$emulator" >/dev/null
 }
 
 build() {
