@@ -156,11 +156,20 @@ bool has_mapped(pid_t process, const std::string& file) {
     _exit(126);
   std::vector<char*> envp = c_strings(environment);
   if (*INTRO_EMULATOR != '\0') {
-    // qemu-user runs the executable with the program name given after -0.
-    std::vector<std::string> emulated{INTRO_EMULATOR, "-0", arguments[0], INTRO_EXECUTABLE};
+    // qemu-user runs the executable with the program name given after -0,
+    // and hands the preloads to it alone with -E: the emulator's own loader
+    // would refuse them (and say so) for their architecture.
+    std::vector<std::string> emulated{INTRO_EMULATOR, "-0", arguments[0]};
+    std::vector<std::string> host_environment;
+    for (const std::string& variable : environment) {
+      if (starts_with(variable, "LD_PRELOAD=")) emulated.insert(emulated.end(), {"-E", variable});
+      else host_environment.push_back(variable);
+    }
+    emulated.push_back(INTRO_EXECUTABLE);
     emulated.insert(emulated.end(), arguments.begin() + 1, arguments.end());
     std::vector<char*> argv = c_strings(emulated);
-    execve(INTRO_EMULATOR, argv.data(), envp.data());
+    std::vector<char*> host_envp = c_strings(host_environment);
+    execve(INTRO_EMULATOR, argv.data(), host_envp.data());
   } else {
     std::vector<char*> argv = c_strings(arguments);
     execve(INTRO_EXECUTABLE, argv.data(), envp.data());
