@@ -50,32 +50,31 @@ struct Worker {
 // which devices could not be opened; the set-up reports the outcome itself.
 void ignore_alsa_message(const char*, int, const char*, int, const char*, ...) {}
 
+// Takes the silent driver, and says so in one line when it starts.
 bool start_silent_driver() {
   if (lib::MikMod_DriverFromAlias == nullptr || lib::md_device == nullptr) return false;
   const int silent_driver = lib::MikMod_DriverFromAlias("nosound");
   if (silent_driver <= 0) return false;
   *lib::md_device = static_cast<UWORD>(silent_driver);
-  return lib::MikMod_Init("") == 0;
+  if (lib::MikMod_Init("") != 0) return false;
+  std::fprintf(stderr, "No sound device: the intro plays without sound\n");
+  return true;
 }
 
-// Registers every driver and loader and starts the music library. Where a
-// sound device may exist the library picks its driver as usual. Where none
-// can, its probe of each driver would only fail, noisily, so the silent
-// driver is taken at once; it is also the fallback when the probe finds
-// nothing, since the library would crash on the first module load after a
-// failed start. Only when the silent driver fails as well does the scene run
+// Registers every driver and loader and starts the music library. Where no
+// sound device can exist, the library's probe of each driver would only
+// fail, noisily, so the silent driver is taken at once. Otherwise, or when
+// the music library has no silent driver to choose, it picks its driver as
+// usual; the silent driver is also the fallback when that finds nothing,
+// since the library would crash on the first module load after a failed
+// start. Only when the silent driver fails as well does the scene run
 // without music.
 bool prepare_music_library() {
   lib::MikMod_RegisterAllDrivers();
   lib::MikMod_RegisterAllLoaders();
-  if (sound_device_present()) {
-    if (lib::snd_lib_error_set_handler != nullptr) lib::snd_lib_error_set_handler(ignore_alsa_message);
-    if (lib::MikMod_Init("") == 0) return true;
-  }
-  if (start_silent_driver()) {
-    std::fprintf(stderr, "No sound device: the intro plays without sound\n");
-    return true;
-  }
+  if (!sound_device_present() && start_silent_driver()) return true;
+  if (lib::snd_lib_error_set_handler != nullptr) lib::snd_lib_error_set_handler(ignore_alsa_message);
+  if (lib::MikMod_Init("") == 0 || start_silent_driver()) return true;
   std::fprintf(stderr, "No sound driver can be started: the intro runs without music\n");
   return false;
 }
