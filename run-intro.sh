@@ -2,6 +2,8 @@
 # Installs what is missing, builds what the intro needs (the executable, its
 # assets and the library links in data/) and starts it from the project
 # directory. Arguments are passed on: ./run-intro.sh windowed
+# INTRO_SDL=compat links SDL 1.2 over SDL 2 instead of SDL 1.2.15, and
+# INTRO_ARCH=i386 runs the 32-bit build (scripts/i386.sh).
 #
 # The build says in one line that it is working when it has something to do,
 # and shows its output only when it fails; when everything is built, nothing
@@ -36,5 +38,6 @@ if ! INTRO_BUILD_DIR=$build_dir scripts/setup.sh --intro-only 2>&1 | announce_wo
   exit 1
 fi
 rm -f "$build_log"
+[[ ${INTRO_ARCH:-x86_64} == x86_64 ]] || exec scripts/i386.sh run "$0" "$@"
 # The intro's usage line names the command the user typed.
 exec -a "$0" "$build_dir/intro" "$@"

@@ -23,11 +23,9 @@
 #include <utility>
 #include <vector>
 
-#include "gfx/assets.h"
 #include "gfx/blit.h"
 #include "gfx/fast_paths.h"
 #include "gfx/frame.h"
-#include "gfx/image.h"
 #include "platform/entry_points.h"
 #include "reference/reference.h"
 #include "scene/anim_state.h"
@@ -37,21 +35,18 @@
 #include "scene/scene.h"
 #include "scene/scroller.h"
 #include "scene/text_panel.h"
+#include "support/real_scene.h"
 
 namespace {
 
 constexpr size_t frame_pixels = size_t(display_width) * display_height;
 const int background_steps[] = {0, 160, 320, 480, 600};
 
-// The intro's Scene, set up as the scene driver sets it up, plus the
-// surfaces that the effects, the references and SDL draw into.
-struct BenchScene : Scene {
+// The intro's Scene, set up from the real assets, plus the surfaces that the
+// effects, the references and SDL draw into.
+struct BenchScene : RealScene {
   SDL_Surface* display = nullptr;  // what the intro's effects draw on
   FrameView frame{};
-  int upper_row = 0;  // the upper divider's
-  SDL_Surface* big_font = nullptr;
-  SDL_Surface* small_font = nullptr;
-  SDL_Surface* texture = nullptr;
   SDL_Surface* reference_display = nullptr;
   SDL_Surface* sdl_display = nullptr;  // the peer's destination: the display's format
   SDL_Surface* sdl_panel = nullptr;    // the panel with an alpha mask, for SDL's blitter
@@ -67,45 +62,13 @@ void bind_media_library() {
   lib::SDL_FillRect = &::SDL_FillRect;
 }
 
-SDL_Surface* load_asset(const char* path) {
-  SDL_Surface* image = load_image(path);
-  if (image == nullptr) {
-    std::fprintf(stderr, "frame_bench: cannot load %s (build the project first)\n", path);
-    std::exit(1);
-  }
-  return image;
-}
-
-// A frame in the middle of the scene: letters on screen, the logo swayed and
-// wobbling near the top, the fade-in half way.
-void set_scene_values(AnimState& state) {
-  state.angle = 0;
-  state.scroll_x = 150.0;
-  state.tick = 300;
-  state.phase = 123.5;
-  state.logo_y = 4.0;
-  state.fade = 128;
-}
-
 void set_up_scene() {
   bind_media_library();
   if (chdir(INTRO_PROJECT_DIR) != 0) std::exit(1);
   scene.display = SDL_CreateRGBSurface(0, display_width, display_height, 32, 0, 0, 0, 0);
   scene.frame = frame_of(scene.display);
   scene.reference_display = SDL_CreateRGBSurface(0, display_width, display_height, 32, 0, 0, 0, 0);
-
-  scene.big_font = load_asset(big_font_path);
-  scene.small_font = load_asset(small_font_path);
-  scene.texture = load_asset(texture_path);
-  if (!logo_init(scene.logo)) std::exit(1);
-  scene.upper_row = upper_divider_row(scene.logo.surface->h);
-  swap_red_blue(scene.texture);
-  text_panel_init(scene.panel, scene.small_font);
-  text_panel_typeset(scene.panel);
-  rotozoom_init(scene.background, scene.texture);
-  scroller_init(scene.scroller, scene.big_font);
-  for (int x = 0; x < display_width; ++x) scene.saved_divider_row[size_t(x)] = divider_grey(x);
-  set_scene_values(scene.state);
+  set_up_real_scene(scene, "frame_bench");
 
   // SDL blends only a source whose format has an alpha mask.
   const SDL_Surface* panel = scene.panel.surface;

@@ -12,10 +12,11 @@ project_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_dir=${INTRO_BUILD_DIR:-$project_root/build}
 
 # What building and running needs: the compiler and CMake, the media and music
-# libraries (headers for types, shared objects for run time), FreeType and a
+# libraries (headers for types, shared objects for run time; SDL 1.2 also as
+# the compatibility library over SDL 2), FreeType and a
 # font package for the asset generators, GoogleTest and Google Benchmark.
 packages=(g++ cmake make binutils pkg-config
-          libsdl1.2debian libsdl1.2-dev libmikmod3 libmikmod-dev
+          libsdl1.2debian libsdl1.2-compat libsdl1.2-dev libmikmod3 libmikmod-dev
           libfreetype-dev fonts-dejavu-core
           libgtest-dev libbenchmark-dev)
 # What the tests drive the intro with: a virtual X server and X tools for the
@@ -46,7 +47,9 @@ if ((${#missing[@]})); then
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-if [[ ! -f $build_dir/CMakeCache.txt ]]; then
-  cmake -S "$project_root" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# INTRO_SDL=compat links the compatibility library as data/sdl.library.
+sdl=${INTRO_SDL:-1.2.15}
+if [[ ! -f $build_dir/CMakeCache.txt ]] || ! grep -qx "INTRO_SDL:STRING=$sdl" "$build_dir/CMakeCache.txt"; then
+  cmake -S "$project_root" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DINTRO_SDL="$sdl"
 fi
 cmake --build "$build_dir" -j "$(nproc)" "${targets[@]}"

@@ -17,6 +17,7 @@
 #include "gfx/image.h"
 #include "platform/entry_points.h"
 #include "platform/files.h"
+#include "platform/sound_devices.h"
 #include "scene/angles.h"
 #include "scene/anim_state.h"
 #include "scene/dividers.h"
@@ -45,21 +46,35 @@ struct Worker {
   bool started = false;
 };
 
-// Registers every driver and loader and starts the music library. Without a
-// usable sound device the library would fail to start and then crash on the
-// first module load, so the silent driver is tried next; only when that
-// fails as well does the scene run without music.
+// alsa-lib's messages while the music library probes its drivers say only
+// which devices could not be opened; the set-up reports the outcome itself.
+void ignore_alsa_message(const char*, int, const char*, int, const char*, ...) {}
+
+// Takes the silent driver, and says so in one line when it starts.
+bool start_silent_driver() {
+  if (lib::MikMod_DriverFromAlias == nullptr || lib::md_device == nullptr) return false;
+  const int silent_driver = lib::MikMod_DriverFromAlias("nosound");
+  if (silent_driver <= 0) return false;
+  *lib::md_device = static_cast<UWORD>(silent_driver);
+  if (lib::MikMod_Init("") != 0) return false;
+  std::fprintf(stderr, "No sound device: the intro plays without sound\n");
+  return true;
+}
+
+// Registers every driver and loader and starts the music library. Where no
+// sound device can exist, the library's probe of each driver would only
+// fail, noisily, so the silent driver is taken at once. Otherwise, or when
+// the music library has no silent driver to choose, it picks its driver as
+// usual; the silent driver is also the fallback when that finds nothing,
+// since the library would crash on the first module load after a failed
+// start. Only when the silent driver fails as well does the scene run
+// without music.
 bool prepare_music_library() {
   lib::MikMod_RegisterAllDrivers();
   lib::MikMod_RegisterAllLoaders();
-  if (lib::MikMod_Init("") == 0) return true;
-  if (lib::MikMod_DriverFromAlias != nullptr && lib::md_device != nullptr) {
-    const int silent_driver = lib::MikMod_DriverFromAlias("nosound");
-    if (silent_driver > 0) {
-      *lib::md_device = static_cast<UWORD>(silent_driver);
-      if (lib::MikMod_Init("") == 0) return true;
-    }
-  }
+  if (!sound_device_present() && start_silent_driver()) return true;
+  if (lib::snd_lib_error_set_handler != nullptr) lib::snd_lib_error_set_handler(ignore_alsa_message);
+  if (lib::MikMod_Init("") == 0 || start_silent_driver()) return true;
   std::fprintf(stderr, "No sound driver can be started: the intro runs without music\n");
   return false;
 }

@@ -36,6 +36,9 @@ void make_fifo(const e2e::Sandbox& sandbox, const std::string& relative) {
 }
 
 constexpr const char* cut_short = "the file is cut short";
+// 65535 × 65535 × 4 bytes do not fit a 32-bit address space: there the
+// loader refuses the size itself before it looks at the file's length.
+constexpr const char* huge_image_refusal = sizeof(size_t) < 8 ? "not enough memory for the image" : cut_short;
 
 const BadImage bad_images[] = {
     {"missing", nullptr, "the file is missing"},
@@ -46,7 +49,7 @@ const BadImage bad_images[] = {
      [](const std::string& valid) { return image_header(u16_at(valid, 0), u16_at(valid, 2), 24) + valid.substr(6); },
      "the image is not 32 bits per pixel"},
     {"65535 x 65535", [](const std::string&) { return image_header(65535, 65535) + std::string(4096, '\x7f'); },
-     cut_short},
+     huge_image_refusal},
     {"a FIFO", nullptr, "not a regular file", true},
 };
 
@@ -142,9 +145,9 @@ TEST(BadFiles, AModuleTheRealMusicLibraryCannotLoadIsNamedAndTheRunExitsWithOne)
     const e2e::RunResult result = sandbox.run(options);
     EXPECT_EQ(result.signal, 0);
     EXPECT_EQ(result.out, "");
-    e2e::Lines ours;  // without the sound library's own ALSA lines
+    e2e::Lines ours;  // without the line that says it plays without sound, on a machine with none
     for (const std::string& line : e2e::lines_of(result.err))
-      if (!e2e::starts_with(line, "ALSA lib")) ours.push_back(line);
+      if (line != "No sound device: the intro plays without sound") ours.push_back(line);
     if (c.message.empty()) {
       EXPECT_EQ(result.exit_status, 0);
       EXPECT_EQ(ours, e2e::Lines{});

@@ -51,6 +51,10 @@ std::vector<std::string> run_environment(const Sandbox& sandbox, const RunOption
     variables[text.substr(0, text.find('='))] = text.substr(text.find('=') + 1);
   }
   variables["SDL_VIDEODRIVER"] = "dummy";
+  // A sound server named (never there) makes every machine one that may have
+  // sound: the intro lets the music library probe, so the logs are the same
+  // whatever this machine has.
+  variables["PULSE_SERVER"] = "unix:" + sandbox.root() + "/no-sound-server";
   variables["INTRO_DOUBLE_LOG"] = sandbox.root() + "/calls.log";
   variables["INTRO_DOUBLE_SAVE_DIR"] = sandbox.root() + "/frames";
   if (!options.save_flips.empty()) variables["INTRO_DOUBLE_SAVE_FLIPS"] = join(options.save_flips);
@@ -132,6 +136,16 @@ std::vector<uint32_t> font_sheet(int width, int height, int cell) {
   return pixels;
 }
 
+// Whether the process has `file` mapped (an emulator maps its guest's files
+// in its own process as well).
+bool has_mapped(pid_t process, const std::string& file) {
+  std::ifstream maps("/proc/" + std::to_string(process) + "/maps");
+  std::string line;
+  while (std::getline(maps, line))
+    if (line.size() >= file.size() && line.compare(line.size() - file.size(), file.size(), file) == 0) return true;
+  return false;
+}
+
 [[noreturn]] void exec_intro(const Sandbox& sandbox, std::vector<std::string>& arguments,
                              std::vector<std::string>& environment) {
   const int no_input = open("/dev/null", O_RDONLY);
@@ -140,9 +154,26 @@ std::vector<uint32_t> font_sheet(int width, int height, int cell) {
   if (no_input < 0 || out < 0 || err < 0 || dup2(no_input, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 ||
       chdir(sandbox.directory().c_str()) != 0)
     _exit(126);
-  std::vector<char*> argv = c_strings(arguments);
   std::vector<char*> envp = c_strings(environment);
-  execve(INTRO_EXECUTABLE, argv.data(), envp.data());
+  if (*INTRO_EMULATOR != '\0') {
+    // qemu-user runs the executable with the program name given after -0,
+    // and hands the preloads to it alone with -E: the emulator's own loader
+    // would refuse them (and say so) for their architecture.
+    std::vector<std::string> emulated{INTRO_EMULATOR, "-0", arguments[0]};
+    std::vector<std::string> host_environment;
+    for (const std::string& variable : environment) {
+      if (starts_with(variable, "LD_PRELOAD=")) emulated.insert(emulated.end(), {"-E", variable});
+      else host_environment.push_back(variable);
+    }
+    emulated.push_back(INTRO_EXECUTABLE);
+    emulated.insert(emulated.end(), arguments.begin() + 1, arguments.end());
+    std::vector<char*> argv = c_strings(emulated);
+    std::vector<char*> host_envp = c_strings(host_environment);
+    execve(INTRO_EMULATOR, argv.data(), host_envp.data());
+  } else {
+    std::vector<char*> argv = c_strings(arguments);
+    execve(INTRO_EXECUTABLE, argv.data(), envp.data());
+  }
   _exit(127);
 }
 
@@ -232,7 +263,10 @@ RunResult Sandbox::run(const RunOptions& options) const {
 
   // The intro installs its handler before it opens the display, and a signal
   // before that would end it by default, so periodic interrupts wait for the
-  // display (with the system's libraries, which log nothing, one interval).
+  // display. The system's SDL logs nothing: there they start one interval
+  // after the music library is mapped, which the intro binds just before it
+  // installs its handler (under an emulator the start alone can take longer
+  // than an interval).
   std::vector<InterruptPoint> points = options.interrupt_points;
   points.push_back({"SDL_SetVideoMode"});
   const size_t display_opened = points.size() - 1;
@@ -243,9 +277,15 @@ RunResult Sandbox::run(const RunOptions& options) const {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeout_seconds);
   const auto interval = std::chrono::milliseconds(options.interrupt_every_ms);
   auto next_interrupt = std::chrono::steady_clock::now() + interval;
+  std::error_code unresolved;
+  const std::string music_file = fs::canonical(directory_ + "/data/mikmod.library", unresolved).string();
+  bool music_mapped = false;
   int status = 0;
   while (waitpid(child, &status, WNOHANG) == 0) {
-    const bool handler_installed = media_ != Library::media_double || watcher.reached(display_opened);
+    if (media_ != Library::media_double && !music_mapped &&
+        (music_mapped = unresolved.value() != 0 || has_mapped(child, music_file)))
+      next_interrupt = std::chrono::steady_clock::now() + interval;
+    const bool handler_installed = media_ == Library::media_double ? watcher.reached(display_opened) : music_mapped;
     if (options.interrupt_every_ms > 0 && handler_installed && std::chrono::steady_clock::now() >= next_interrupt) {
       kill(child, options.interrupt_signal);
       next_interrupt += interval;

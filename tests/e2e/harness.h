@@ -17,9 +17,10 @@
 // The log lines and the doubles' switches (INTRO_DOUBLE_EVENTS, _FAIL, _HOLD,
 // _REAL_DELAY) are described at the top of
 // tests/doubles/recording_sdl.cpp and tests/doubles/recording_mikmod.cpp. The
-// harness itself sets INTRO_DOUBLE_LOG, INTRO_DOUBLE_SAVE_DIR/_FLIPS,
-// PWD and SDL_VIDEODRIVER=dummy; everything else comes from the test's own
-// environment minus any INTRO_DOUBLE_* variable.
+// harness itself sets INTRO_DOUBLE_LOG, INTRO_DOUBLE_SAVE_DIR/_FLIPS, PWD,
+// SDL_VIDEODRIVER=dummy and a PULSE_SERVER that is never there (so the intro
+// takes the path of a machine with sound); everything else comes from the
+// test's own environment minus any INTRO_DOUBLE_* variable.
 #pragma once
 
 #include <csignal>

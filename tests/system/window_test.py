@@ -1,14 +1,15 @@
 #!/usr/bin/env python3
 """The intro in a real X window: the real SDL 1.2 (x11 driver) under Xvfb and
-the real libmikmod, with the built assets. For the windowed and the full-screen
-mode it takes screenshots of the X display during the scene (after its fade-in)
-and during the credits page, checks what they show, keeps them as artefacts,
+the real libmikmod, with the built assets, once with each SDL library given
+(SDL 1.2.15 itself, the compatibility library over SDL 2). For the windowed
+and the full-screen mode it takes screenshots of the X display during the
+scene (after its fade-in) and during the credits page, checks what they show, keeps them as artefacts,
 ends the scene and expects exit status 0 once the fades and the credits have
 run. The window must carry the intro's title. The windowed scene is ended
 with Escape pressed through the X server, the full-screen one with SIGTERM,
 which the media library would otherwise take for itself.
 
-usage: window_test.py INTRO DATA_DIR ARTEFACT_DIR
+usage: window_test.py INTRO DATA_DIR ARTEFACT_DIR SDL_LIBRARY...
 """
 import math
 import os
@@ -155,11 +156,18 @@ def shoot_until(display, path, faults_of, timeout):
     return last
 
 
-def run_mode(intro, data_dir, artefacts, mode):
+def sdl_label(library):
+    return "sdl12-compat" if "sdl12-compat" in library else "sdl-1.2.15"
+
+
+def run_mode(intro, data_dir, sdl_library, artefacts, mode):
     arguments = [intro] + (["windowed"] if mode == "windowed" else [])
+    name = f"{sdl_label(sdl_library)}-{mode}"  # of the artefacts, and in the faults
     server = Xvfb()
     directory = RunDirectory(data_dir)
-    output_path = os.path.join(artefacts, f"{mode}-output.txt")
+    os.remove(os.path.join(directory.path, "data", "sdl.library"))
+    os.symlink(sdl_library, os.path.join(directory.path, "data", "sdl.library"))
+    output_path = os.path.join(artefacts, f"{name}-output.txt")
     output = open(output_path, "wb")
     run = None
     try:
@@ -168,30 +176,33 @@ def run_mode(intro, data_dir, artefacts, mode):
         found = wait_for(lambda: run.poll() is not None
                          or xdotool(server.display, "search", "--classname", "intro").stdout.split(), 60)
         if run.poll() is not None or not found:
-            return [f"{mode}: no window appeared (output in {output_path})"]
-        scene_shot = os.path.join(artefacts, f"{mode}-scene.png")
+            return [f"{name}: no window appeared (output in {output_path})"]
+        scene_shot = os.path.join(artefacts, f"{name}-scene.png")
         faults = shoot_until(server.display, scene_shot,
                              lambda shot: scene_faults(shot, logo_height(data_dir) + 10), 90)
         if faults:
-            return [f"{mode} scene ({scene_shot}): {fault}" for fault in faults]
+            return [f"{name} scene ({scene_shot}): {fault}" for fault in faults]
 
-        title = xdotool(server.display, "getwindowname", found[0]).stdout.strip()
-        if title != TITLE:
-            return [f"{mode}: the window's title is {title!r}, not {TITLE!r}"]
+        # Looked up again: SDL 2 may replace the first window it showed.
+        windows = xdotool(server.display, "search", "--classname", "intro").stdout.split()
+        titles = [xdotool(server.display, "getwindowname", window).stdout.strip() for window in windows]
+        if TITLE not in titles:
+            return [f"{name}: the window's titles are {titles!r}, not {TITLE!r}"]
+        window = windows[titles.index(TITLE)]
 
-        credits_shot = os.path.join(artefacts, f"{mode}-credits.png")
+        credits_shot = os.path.join(artefacts, f"{name}-credits.png")
         for _ in range(3):  # a press lost to a busy machine is repeated
-            end_scene(server.display, found[0], run, mode)
+            end_scene(server.display, window, run, mode)
             faults = shoot_until(server.display, credits_shot, credits_faults, 15)
             if not faults:
                 break
         if faults:
-            return [f"{mode} credits ({credits_shot}): {fault}" for fault in faults]
+            return [f"{name} credits ({credits_shot}): {fault}" for fault in faults]
         try:
             status = run.wait(timeout=60)
         except subprocess.TimeoutExpired:
-            return [f"{mode}: the intro did not end after the credits"]
-        return [] if status == 0 else [f"{mode}: exit status {status}"]
+            return [f"{name}: the intro did not end after the credits"]
+        return [] if status == 0 else [f"{name}: exit status {status}"]
     finally:
         if run is not None and run.poll() is None:
             run.kill()
@@ -201,29 +212,34 @@ def run_mode(intro, data_dir, artefacts, mode):
         server.stop()
 
 
-def run_mode_until_shown(intro, data_dir, artefacts, mode, attempts=3):
+def run_mode_until_shown(intro, data_dir, sdl_library, artefacts, mode, attempts=3):
     """Now and then SDL cannot open a freshly started virtual X server and
     the intro duly ends with its display message; such a start is retried
     on a new server. Every other fault counts at once."""
     for attempt in range(attempts):
-        faults = run_mode(intro, data_dir, artefacts, mode)
+        faults = run_mode(intro, data_dir, sdl_library, artefacts, mode)
         if not any("no window appeared" in fault for fault in faults):
             return faults
-        print(f"{mode}: attempt {attempt + 1} opened no window; output:")
-        with open(os.path.join(artefacts, f"{mode}-output.txt"), errors="replace") as output:
-            print("".join(line for line in output if not line.startswith("ALSA lib")))
+        name = f"{sdl_label(sdl_library)}-{mode}"
+        print(f"{name}: attempt {attempt + 1} opened no window; output:")
+        with open(os.path.join(artefacts, f"{name}-output.txt"), errors="replace") as output:
+            print(output.read())
     return faults
 
 
 def main():
-    intro, data_dir, artefacts = (os.path.abspath(argument) for argument in sys.argv[1:4])
+    intro, data_dir, artefacts, *sdl_libraries = (os.path.abspath(argument) for argument in sys.argv[1:])
     os.makedirs(artefacts, exist_ok=True)
-    faults = run_mode_until_shown(intro, data_dir, artefacts, "windowed")
-    faults += run_mode_until_shown(intro, data_dir, artefacts, "fullscreen")
+    faults = [f"no SDL library at {library}" for library in sdl_libraries if not os.path.isfile(library)]
+    faults += [] if sdl_libraries else ["no SDL library given"]
+    for library in sdl_libraries if not faults else []:
+        faults += run_mode_until_shown(intro, data_dir, library, artefacts, "windowed")
+        faults += run_mode_until_shown(intro, data_dir, library, artefacts, "fullscreen")
     for fault in faults:
         print(fault)
     if not faults:
-        print(f"windowed and full screen: scene, credits and exit 0; screenshots in {artefacts}")
+        print(f"windowed and full screen with {', '.join(map(sdl_label, sdl_libraries))}: scene, credits and exit 0;"
+              f" screenshots in {artefacts}")
     return 1 if faults else 0
 
 
