@@ -22,7 +22,7 @@
 //   INTRO_DOUBLE_FAIL=MikMod_Init,Player_Load   the named entry points fail: MikMod_Init returns 1,
 //                              Player_Load returns null. "MikMod_Init:first" fails only the first
 //                              call (as when no sound device opens until md_device is set).
-//   INTRO_DOUBLE_HOLD=<Name>:<ms>    as in the media double.
+//   INTRO_DOUBLE_INTERRUPT, _INTERRUPT_SIGNAL   as in the media double.
 //
 // Player_Active returns 1 from Player_Start until Player_Stop.
 //

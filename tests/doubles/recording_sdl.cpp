@@ -37,8 +37,12 @@
 //                              list is shared with the music double, each takes its own names.
 //   INTRO_DOUBLE_REAL_DELAY=1  SDL_Delay really sleeps (off the virtual clock); by default it only
 //                              records, so runs are fast.
-//   INTRO_DOUBLE_HOLD=SDL_ShowCursor:300  every call of that entry point sleeps 300 ms after it is
-//                              logged (a window to send a signal in); a comma list of Name:ms.
+//   INTRO_DOUBLE_HOLD=SDL_PollEvent:20  every call of that entry point takes 20 ms more after it is
+//                              logged (simulated on the virtual clock); a comma list of Name:ms.
+//   INTRO_DOUBLE_INTERRUPT=SDL_Delay 1@21;Player_Active@3  the process is sent a signal
+//                              (INTRO_DOUBLE_INTERRUPT_SIGNAL, a number, SIGINT by default) right
+//                              after the 21st logged line that starts with "SDL_Delay 1"; each
+//                              double counts its own lines, so the music double takes Player_Active.
 #include <SDL/SDL.h>
 
 #include <algorithm>
