@@ -19,9 +19,7 @@ SDL_Surface* open_test_display() {
 }
 
 SDL_Surface* make_surface(int width, int height, uint32_t fill) {
-  SDL_Surface* surface = lib::SDL_CreateRGBSurface
-                             ? lib::SDL_CreateRGBSurface(0, width, height, 32, 0, 0, 0, 0)
-                             : ::SDL_CreateRGBSurface(0, width, height, 32, 0, 0, 0, 0);
+  SDL_Surface* surface = ::SDL_CreateRGBSurface(0, width, height, 32, 0, 0, 0, 0);  // what lib:: is bound to
   auto* pixels = static_cast<uint32_t*>(surface->pixels);
   for (size_t i = 0; i < size_t(width) * size_t(height); ++i) pixels[i] = fill;
   return surface;
