@@ -245,7 +245,6 @@ RunResult Sandbox::run(const RunOptions& options) const {
   // before that would end it by default, so periodic interrupts wait for the
   // display (with the system's libraries, which log nothing, one interval).
   LogWatcher display_opened(log_path, "SDL_SetVideoMode");
-  const auto start = std::chrono::steady_clock::now();
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeout_seconds);
   const auto interval = std::chrono::milliseconds(options.interrupt_every_ms);
   auto next_interrupt = std::chrono::steady_clock::now() + interval;
@@ -265,7 +264,6 @@ RunResult Sandbox::run(const RunOptions& options) const {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
-  result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   if (WIFEXITED(status) && !result.timed_out) result.exit_status = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
   result.out = read_file(root_ + "/stdout");

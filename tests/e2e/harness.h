@@ -77,7 +77,6 @@ struct RunResult {
   int exit_status = -1;  // the exit code; -1 when the process did not exit by itself
   int signal = 0;        // the signal that ended the process, 0 if none
   bool timed_out = false;
-  double seconds = 0;        // wall time from the start of the process to its end
   // For every interrupt point reached, in the order of the log: how many log
   // lines had been written when its signal was sent.
   std::vector<size_t> log_lines_at_interrupts;
