@@ -32,6 +32,7 @@
 #include <string>
 
 #include "memory_display.h"
+#include "picture_hash.h"
 #include "stream_writer.h"
 #include "virtual_clock.h"
 
@@ -121,21 +122,9 @@ void decide_frames_until(int64_t end_frame) {
   capture.latest = std::make_shared<std::vector<uint8_t>>(picture_bytes);
 }
 
-// FNV-1a over pairs of pixels; byte 3 is not part of the picture.
-uint64_t picture_hash(const uint8_t* picture) {
-  uint64_t hash = 1469598103934665603ull;
-  for (size_t i = 0; i < picture_bytes; i += 8) {
-    uint64_t pair;
-    std::memcpy(&pair, picture + i, 8);
-    hash ^= pair & 0x00ffffff00ffffffull;
-    hash *= 1099511628211ull;
-  }
-  return hash;
-}
-
 void log_presented(const std::vector<uint8_t>& picture) {
   if (capture.presented_log != nullptr)
-    std::fprintf(capture.presented_log, "%016llx\n", static_cast<unsigned long long>(picture_hash(picture.data())));
+    std::fprintf(capture.presented_log, "%016llx\n", static_cast<unsigned long long>(picture_hash(picture.data(), picture.size())));
 }
 
 // Simulated time has passed: the sound follows, the user sees how far it got.

@@ -46,7 +46,15 @@ fault bounce_floor_strict src/scene/anim_state.cpp 's/logo_y + velocity > 8\.0/l
 fault bounce_top_strict src/scene/anim_state.cpp 's/if (logo_y < 0\.0)/if (logo_y <= 0.0)/' unit_tests '^Tick\.'
 fault interrupt_handler_store src/scene/interrupt_target.cpp 's/state->running.store(0, relaxed)/state->running.store(1, relaxed)/' \
   unit_tests '^Interrupt\.'
-# ---- End-to-end faults (the intro as a whole) go below, in the same form ----
+# ---- End-to-end faults (the intro as a whole) ----
+e2e_tests='^(Startup|SceneRun|SceneFrame|CreditsRun|BadFiles)\.'
+fault credits_missing_present src/credits/credits.cpp 's/^    lib::SDL_Flip(display);$//' "intro e2e_tests" "$e2e_tests"
+fault teardown_order src/app/main.cpp '/^  lib::SDL_FreeSurface(display);$/{N;s/\(.*\)\n\(.*\)/\2\n\1/}' \
+  "intro e2e_tests" "$e2e_tests"
+fault binding_message_text src/platform/binding.cpp 's/"Failed to open %s\\n%s\\n"/"Cannot open %s\\n%s\\n"/' \
+  "intro e2e_tests" "$e2e_tests"
+fault missing_module_path src/scene/scene.cpp 's/if (file.descriptor < 0) {/if (file.descriptor < -1) {/' \
+  "intro e2e_tests" "$e2e_tests"
 
 backup=$(mktemp -d)
 planted=""  # the file that holds a fault right now

@@ -24,7 +24,7 @@ reports=$(mktemp -d)
 # The tests that run the intro with the system's SDL or libmikmod: the
 # real-library runs, the module bad-file run, the recordings and the
 # whole-system runs.
-real_library_tests="RealLibraries|RealMusicLibrary|capture_tests|system_"
+real_library_tests="RealMusicLibrary|capture_tests|system_"
 trap 'rm -rf "$reports"' EXIT
 
 # Configures (once) and builds one sanitizer tree with GCC, the project's

@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "picture_hash.h"
+
 namespace {
 
 constexpr size_t frame_bytes = 640 * 480 * 4;
@@ -98,18 +100,6 @@ void expect_video(const std::string& file, const std::string& video_codec, const
   EXPECT_EQ(fields["1.sample_rate"], std::to_string(sound_rate));
 }
 
-// FNV-1a over pairs of pixels with byte 3 cleared, as the capture's log of presented pictures.
-uint64_t picture_hash(const std::vector<uint8_t>& frame) {
-  uint64_t hash = 1469598103934665603ull;
-  for (size_t i = 0; i < frame.size(); i += 8) {
-    uint64_t pair;
-    std::memcpy(&pair, &frame[i], 8);
-    hash ^= pair & 0x00ffffff00ffffffull;
-    hash *= 1099511628211ull;
-  }
-  return hash;
-}
-
 struct DecodedFrame {
   uint64_t hash;
   bool background;  // the left edge is lit: only the scene and its fade draw there
@@ -126,7 +116,7 @@ std::vector<DecodedFrame> decode_frames(const std::string& file) {
   FILE* pipe = popen(("ffmpeg -v error -i " + shell_quoted(file) + " -map 0:v -f rawvideo -pix_fmt bgr0 -").c_str(), "r");
   std::vector<uint8_t> frame(frame_bytes);
   while (pipe != nullptr && fread(frame.data(), 1, frame.size(), pipe) == frame.size())
-    frames.push_back({picture_hash(frame), left_edge_lit(frame)});
+    frames.push_back({picture_hash(frame.data(), frame.size()), left_edge_lit(frame)});
   if (pipe != nullptr) pclose(pipe);
   return frames;
 }

@@ -1,14 +1,19 @@
 #include "doubles/double_support.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
+
+#include "virtual_clock.h"
 
 namespace double_support {
 namespace {
@@ -23,6 +28,14 @@ struct Failure {
   bool first_call_only;
 };
 
+// The process is sent the signal right after the `count`-th logged line that
+// starts with `prefix`; lines may come from several threads.
+struct Interrupt {
+  std::string prefix;
+  long count;
+  std::unique_ptr<std::atomic<long>> seen = std::make_unique<std::atomic<long>>(0);
+};
+
 // Written once by configure_from_environment while the library loads, before
 // the intro starts any thread; only read afterwards. Built on first use: the
 // doubles configure from their own static initialisers, which may run before
@@ -31,6 +44,8 @@ struct Configuration {
   int log_fd = -1;
   std::vector<Hold> holds;
   std::vector<Failure> failures;
+  std::vector<Interrupt> interrupts;
+  int interrupt_signal = SIGINT;
 };
 
 Configuration& configuration() {
@@ -50,14 +65,29 @@ std::vector<std::pair<std::string, std::string>> entry_point_list(const char* va
   return items;
 }
 
+// On the virtual clock a hold is simulated time that passes, like a delay.
+void hold_for(unsigned milliseconds) {
+  if (virtual_clock_runs())
+    intro_clock_pass_ns(milliseconds * 1000000LL);
+  else
+    sleep_milliseconds(milliseconds);
+}
+
 void hold_if_asked(const char* line) {
   for (const Hold& hold : configuration().holds) {
     const std::string& name = hold.entry_point;
     // The entry point is the line's first word.
     if (std::strncmp(line, name.c_str(), name.size()) == 0 &&
         (line[name.size()] == ' ' || line[name.size()] == '\0'))
-      sleep_milliseconds(hold.milliseconds);
+      hold_for(hold.milliseconds);
   }
+}
+
+void interrupt_if_asked(const char* line) {
+  for (Interrupt& interrupt : configuration().interrupts)
+    if (std::strncmp(line, interrupt.prefix.c_str(), interrupt.prefix.size()) == 0 &&
+        interrupt.seen->fetch_add(1, std::memory_order_relaxed) + 1 == interrupt.count)
+      kill(getpid(), configuration().interrupt_signal);  // process-directed, as from a terminal
 }
 
 }  // namespace
@@ -74,6 +104,15 @@ void configure_from_environment() {
     if (!value.empty() && value != "first") configuration_error("INTRO_DOUBLE_FAIL", value);
     settings.failures.push_back({name, value == "first"});
   }
+  // "SDL_Delay 1@21;Player_Active@3": prefixes may hold spaces and commas.
+  const std::string interrupts = environment("INTRO_DOUBLE_INTERRUPT");
+  for (const std::string& item : interrupts.empty() ? std::vector<std::string>{} : split(interrupts, ';')) {
+    const auto at = item.rfind('@');
+    if (at == 0 || at == std::string::npos) configuration_error("INTRO_DOUBLE_INTERRUPT", interrupts);
+    settings.interrupts.push_back({item.substr(0, at), whole_number(item.substr(at + 1), "INTRO_DOUBLE_INTERRUPT")});
+  }
+  if (const std::string number = environment("INTRO_DOUBLE_INTERRUPT_SIGNAL"); !number.empty())
+    settings.interrupt_signal = int(whole_number(number, "INTRO_DOUBLE_INTERRUPT_SIGNAL"));
 }
 
 void close_log() {
@@ -96,6 +135,7 @@ void record(const char* format, ...) {
     (void)ignored;
     line[length] = '\0';
   }
+  interrupt_if_asked(line);
   hold_if_asked(line);
 }
 

@@ -9,13 +9,14 @@
 
 namespace double_support {
 
-// Reads INTRO_DOUBLE_LOG, INTRO_DOUBLE_HOLD and INTRO_DOUBLE_FAIL and opens
-// the log. Called by each double's load-time constructor, before any thread.
+// Reads INTRO_DOUBLE_LOG, _HOLD, _FAIL, _INTERRUPT and _INTERRUPT_SIGNAL and
+// opens the log. Called by each double's load-time constructor, before any thread.
 void configure_from_environment();
 void close_log();
 
-// Appends one line to the call log (a no-op without INTRO_DOUBLE_LOG), then
-// sleeps if INTRO_DOUBLE_HOLD names the line's first word. Each line goes out
+// Appends one line to the call log (a no-op without INTRO_DOUBLE_LOG), sends
+// the process its signal if INTRO_DOUBLE_INTERRUPT asks for it at this line,
+// then holds if INTRO_DOUBLE_HOLD names the line's first word. Each line goes out
 // in one write() on an O_APPEND descriptor, so lines from several threads and
 // from both doubles never interleave.
 void record(const char* format, ...) __attribute__((format(printf, 1, 2)));

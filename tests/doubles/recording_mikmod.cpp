@@ -19,10 +19,9 @@
 //                              "recording_mikmod leaked module" if it was never freed, then
 //                              "recording_mikmod unloaded". The log is shared with the media double;
 //                              the intro's music thread writes to it concurrently.
-//   INTRO_DOUBLE_FAIL=MikMod_Init,Player_Load   the named entry points fail: MikMod_Init returns 1,
-//                              Player_Load returns null. "MikMod_Init:first" fails only the first
+//   INTRO_DOUBLE_FAIL=MikMod_Init   MikMod_Init returns 1; "MikMod_Init:first" fails only the first
 //                              call (as when no sound device opens until md_device is set).
-//   INTRO_DOUBLE_HOLD=<Name>:<ms>    as in the media double.
+//   INTRO_DOUBLE_INTERRUPT, _INTERRUPT_SIGNAL   as in the media double.
 //
 // Player_Active returns 1 from Player_Start until Player_Stop.
 //
@@ -45,7 +44,6 @@ namespace {
 // player calls from the intro's music thread: everything shared is atomic.
 std::atomic<MODULE*> loaded_module{nullptr};
 std::atomic<int> init_calls{0};
-std::atomic<int> load_calls{0};
 std::atomic<bool> playing{false};
 
 const char* module_name(const MODULE* module) {
@@ -106,7 +104,7 @@ int MikMod_DriverFromAlias(const CHAR* alias) {
 
 MODULE* Player_Load(const CHAR* filename, int max_channels, BOOL curious) {
   record("Player_Load %s %d %d", filename != nullptr ? filename : "(null)", max_channels, curious);
-  if (double_support::told_to_fail("Player_Load", ++load_calls) || !file_opens(filename)) return nullptr;
+  if (!file_opens(filename)) return nullptr;
   auto* module = static_cast<MODULE*>(std::calloc(1, sizeof(MODULE)));
   if (MODULE* previous = loaded_module.exchange(module)) {
     record("recording_mikmod leaked module");

@@ -32,13 +32,17 @@
 //   INTRO_DOUBLE_SAVE_FLIPS=1,50,300     save the flipped surface at those SDL_Flip calls (counted
 //                                        from 1) as <dir>/flip-<n>.pam
 //                              A binary PAM, TUPLTYPE RGB_ALPHA: red, green, blue, byte 3 per pixel.
-//   INTRO_DOUBLE_FAIL=SDL_SetVideoMode   the named entry points fail (return null): SDL_SetVideoMode,
-//                              SDL_CreateRGBSurface; "Name:first" fails only the first call. The
-//                              list is shared with the music double, each takes its own names.
+//   INTRO_DOUBLE_FAIL=SDL_SetVideoMode   SDL_SetVideoMode fails (returns null); "Name:first" fails
+//                              only the first call. The list is shared with the music double, each
+//                              takes its own names.
 //   INTRO_DOUBLE_REAL_DELAY=1  SDL_Delay really sleeps (off the virtual clock); by default it only
 //                              records, so runs are fast.
-//   INTRO_DOUBLE_HOLD=SDL_ShowCursor:300  every call of that entry point sleeps 300 ms after it is
-//                              logged (a window to send a signal in); a comma list of Name:ms.
+//   INTRO_DOUBLE_HOLD=SDL_PollEvent:20  every call of that entry point takes 20 ms more after it is
+//                              logged (simulated on the virtual clock); a comma list of Name:ms.
+//   INTRO_DOUBLE_INTERRUPT=SDL_Delay 1@21;Player_Active@3  the process is sent a signal
+//                              (INTRO_DOUBLE_INTERRUPT_SIGNAL, a number, SIGINT by default) right
+//                              after the 21st logged line that starts with "SDL_Delay 1"; each
+//                              double counts its own lines, so the music double takes Player_Active.
 #include <SDL/SDL.h>
 
 #include <algorithm>
@@ -71,7 +75,6 @@ SDL_Surface* video_surface;
 std::vector<NamedSurface> live_surfaces;
 int surfaces_created;
 int video_mode_calls;
-int surface_creations;
 long flips;
 int cursor_shown = 1;
 bool set_video_mode_failed;
@@ -200,11 +203,8 @@ SDL_Surface* SDL_SetVideoMode(int width, int height, int bpp, Uint32 flags) {
 
 SDL_Surface* SDL_CreateRGBSurface(Uint32 flags, int width, int height, int depth, Uint32 r_mask,
                                   Uint32 g_mask, Uint32 b_mask, Uint32 a_mask) {
-  SDL_Surface* surface = nullptr;
-  if (!double_support::told_to_fail("SDL_CreateRGBSurface", ++surface_creations)) {
-    surface = memory_display::new_surface(flags, width, height, depth);
-    if (surface != nullptr) live_surfaces.push_back({surface, ++surfaces_created});
-  }
+  SDL_Surface* surface = memory_display::new_surface(flags, width, height, depth);
+  if (surface != nullptr) live_surfaces.push_back({surface, ++surfaces_created});
   record("SDL_CreateRGBSurface 0x%x %d %d %d 0x%x 0x%x 0x%x 0x%x -> %s", flags, width, height, depth, r_mask,
          g_mask, b_mask, a_mask, surface_name(surface).c_str());
   return surface;

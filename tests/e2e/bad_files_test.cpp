@@ -1,12 +1,13 @@
-// Bad asset files end to end, each named with what is wrong with it: each of
-// the four images missing, truncated, of the wrong depth, with an absurd
-// 65535 × 65535 header or a FIFO, a texture or logo of a size the scene
-// cannot use; and the module cut short or replaced by garbage, given to the
-// real libmikmod.
+// Bad asset files end to end, each named with what is wrong with it: an image
+// missing, truncated, of the wrong depth, with an absurd 65535 × 65535 header
+// or a FIFO (each kind once, the four images taking turns: they share one
+// loader), a texture or logo of a size the scene cannot use; and the module
+// cut short or replaced by garbage, given to the real libmikmod.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -61,16 +62,17 @@ struct Case {
 };
 
 std::vector<Case> cases() {
+  const char* const assets[] = {"data/data01.dt", "data/data02.dt", "data/data03.dt", "data/data04.dt"};
   std::vector<Case> all;
-  for (const char* asset : {"data/data01.dt", "data/data02.dt", "data/data03.dt", "data/data04.dt"})
-    for (const BadImage& bad : bad_images) all.push_back({asset, &bad, 0, 0, bad.reason});
+  for (size_t kind = 0; kind < std::size(bad_images); ++kind)
+    all.push_back({assets[kind % 4], &bad_images[kind], 0, 0, bad_images[kind].reason});
   all.push_back({"data/data04.dt", nullptr, 255, 256, "the texture must be 256 x 256 pixels"});
   all.push_back({"data/data03.dt", nullptr, 600, 100, "the logo must be at most 562 x 469 pixels"});
   return all;
 }
 
 // Each is named by every user of the file (the small font is loaded by the
-// scene and again by the credits page); the scene is skipped, so nothing of
+// scene and again by the credits page, which then only holds); the scene is skipped, so nothing of
 // it is presented and the music never loads, but the closing still runs and
 // the run ends in order with status 1.
 TEST(BadFiles, AnUnusableImageIsNamedAndSkipsTheScene) {
@@ -93,7 +95,7 @@ TEST(BadFiles, AnUnusableImageIsNamedAndSkipsTheScene) {
     EXPECT_EQ(result.exit_status, 1);
     EXPECT_EQ(result.out, "");
     const e2e::Lines messages = e2e::lines_of(result.err);
-    EXPECT_FALSE(messages.empty());
+    EXPECT_EQ(messages.size(), c.asset == "data/data02.dt" ? 2u : 1u);
     for (const std::string& message : messages) EXPECT_EQ(message, "Cannot load " + c.asset + ": " + c.reason);
     EXPECT_EQ(e2e::count_of(result.log, "Player_Load"), 0);
     EXPECT_EQ(e2e::count_of(result.log, "SDL_UpdateRect"), 0);

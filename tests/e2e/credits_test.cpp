@@ -83,19 +83,4 @@ TEST(CreditsRun, EveryGlyphLandsAtItsPenPositionOnePresentPerByte) {
   EXPECT_EQ(result.calls_starting_with("SDL_Delay 10").size(), size_t(e2e::credit_bytes));
 }
 
-// Without its font the page is reported (after the scene, which needs the
-// same font) and only its hold remains between the two fades.
-TEST(CreditsRun, WithoutTheSmallFontOnlyTheHoldRemains) {
-  e2e::Sandbox sandbox;
-  sandbox.write_stand_in_assets();
-  sandbox.remove_file("data/data02.dt");
-  const e2e::RunResult result = sandbox.run();
-  EXPECT_EQ(result.exit_status, 1);
-  const std::string report = "Cannot load data/data02.dt";
-  const size_t first = result.err.find(report);
-  ASSERT_NE(first, std::string::npos) << result.err;
-  EXPECT_NE(result.err.find(report, first + 1), std::string::npos) << result.err;
-  EXPECT_EQ(e2e::pacing(result.log), e2e::closing_pacing(0));
-}
-
 }  // namespace

@@ -43,7 +43,7 @@ std::string join(const std::vector<long>& numbers) {
 
 // The test's own environment without PWD and the doubles' switches, then
 // what this run needs.
-std::vector<std::string> run_environment(const Sandbox& sandbox, const RunOptions& options) {
+std::vector<std::string> run_environment(const Sandbox& sandbox, const RunOptions& options, bool virtual_clock) {
   std::map<std::string, std::string> variables;
   for (char** entry = environ; *entry != nullptr; ++entry) {
     const std::string text = *entry;
@@ -59,7 +59,12 @@ std::vector<std::string> run_environment(const Sandbox& sandbox, const RunOption
   variables["INTRO_DOUBLE_SAVE_DIR"] = sandbox.root() + "/frames";
   if (!options.save_flips.empty()) variables["INTRO_DOUBLE_SAVE_FLIPS"] = join(options.save_flips);
   if (!options.unset_pwd) variables["PWD"] = options.pwd.value_or(sandbox.directory());
-  if (options.virtual_clock) {
+  std::string interrupts;
+  for (const InterruptPoint& point : options.interrupt_points)
+    interrupts += (interrupts.empty() ? "" : ";") + point.on + "@" + std::to_string(point.count);
+  if (!interrupts.empty()) variables["INTRO_DOUBLE_INTERRUPT"] = interrupts;
+  variables["INTRO_DOUBLE_INTERRUPT_SIGNAL"] = std::to_string(options.interrupt_signal);
+  if (virtual_clock) {
     const std::string others = variables["LD_PRELOAD"];
     variables["LD_PRELOAD"] = VIRTUAL_CLOCK_LIBRARY + (others.empty() ? "" : ":" + others);
   }
@@ -76,36 +81,41 @@ std::vector<char*> c_strings(std::vector<std::string>& strings) {
   return pointers;
 }
 
-// Counts, across calls, the log lines that start with each point's prefix,
+// Tells, across calls, whether the log has a line that starts with `prefix`,
 // reading only what was appended since the last look.
 class LogWatcher {
  public:
-  LogWatcher(std::string path, const std::vector<InterruptPoint>& points)
-      : path_(std::move(path)), points_(points), counts_(points.size(), 0) {}
+  LogWatcher(std::string path, std::string prefix) : path_(std::move(path)), prefix_(std::move(prefix)) {}
 
-  void catch_up() {
+  bool seen() {
     std::ifstream file(path_, std::ios::binary);
     file.seekg(offset_);
     std::string line;
-    while (std::getline(file, line)) {
-      if (file.eof()) break;  // a line still being written; read it again next time
+    while (!seen_ && std::getline(file, line) && !file.eof()) {  // at eof, a line still being written
       offset_ += std::streamoff(line.size() + 1);
-      ++lines_;
-      for (size_t i = 0; i < points_.size(); ++i)
-        if (starts_with(line, points_[i].on)) ++counts_[i];
+      seen_ = starts_with(line, prefix_);
     }
+    return seen_;
   }
-
-  bool reached(size_t point) const { return counts_[point] >= points_[point].count; }
-  size_t lines() const { return lines_; }
 
  private:
   std::string path_;
-  const std::vector<InterruptPoint>& points_;
-  std::vector<int> counts_;
+  std::string prefix_;
   std::streamoff offset_ = 0;
-  size_t lines_ = 0;
+  bool seen_ = false;
 };
+
+// Where in the log each point's signal was sent, in the order of the log.
+std::vector<size_t> lines_at_interrupts(const Lines& log, const std::vector<InterruptPoint>& points) {
+  std::vector<size_t> at;
+  for (const InterruptPoint& point : points) {
+    int seen = 0;
+    for (size_t line = 0; line < log.size(); ++line)
+      if (starts_with(log[line], point.on) && ++seen == point.count) at.push_back(line + 1);
+  }
+  std::sort(at.begin(), at.end());
+  return at;
+}
 
 // A frame file written by the media double (binary PAM, RGB_ALPHA).
 Frame read_frame(const std::string& path) {
@@ -254,7 +264,8 @@ RunResult Sandbox::run(const RunOptions& options) const {
 
   std::vector<std::string> arguments{"intro"};
   arguments.insert(arguments.end(), options.arguments.begin(), options.arguments.end());
-  std::vector<std::string> environment = run_environment(*this, options);
+  std::vector<std::string> environment =
+      run_environment(*this, options, media_ == Library::media_double && !options.real_time);
 
   RunResult result;
   const pid_t child = fork();
@@ -267,13 +278,7 @@ RunResult Sandbox::run(const RunOptions& options) const {
   // after the music library is mapped, which the intro binds just before it
   // installs its handler (under an emulator the start alone can take longer
   // than an interval).
-  std::vector<InterruptPoint> points = options.interrupt_points;
-  points.push_back({"SDL_SetVideoMode"});
-  const size_t display_opened = points.size() - 1;
-  std::vector<bool> sent(points.size(), false);
-  sent[display_opened] = true;
-  LogWatcher watcher(log_path, points);
-  const auto start = std::chrono::steady_clock::now();
+  LogWatcher display_opened(log_path, "SDL_SetVideoMode");
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeout_seconds);
   const auto interval = std::chrono::milliseconds(options.interrupt_every_ms);
   auto next_interrupt = std::chrono::steady_clock::now() + interval;
@@ -285,7 +290,7 @@ RunResult Sandbox::run(const RunOptions& options) const {
     if (media_ != Library::media_double && !music_mapped &&
         (music_mapped = unresolved.value() != 0 || has_mapped(child, music_file)))
       next_interrupt = std::chrono::steady_clock::now() + interval;
-    const bool handler_installed = media_ == Library::media_double ? watcher.reached(display_opened) : music_mapped;
+    const bool handler_installed = media_ == Library::media_double ? display_opened.seen() : music_mapped;
     if (options.interrupt_every_ms > 0 && handler_installed && std::chrono::steady_clock::now() >= next_interrupt) {
       kill(child, options.interrupt_signal);
       next_interrupt += interval;
@@ -297,21 +302,14 @@ RunResult Sandbox::run(const RunOptions& options) const {
       ADD_FAILURE() << "the intro ran longer than " << options.timeout_seconds << " s and was killed";
       break;
     }
-    watcher.catch_up();
-    for (size_t i = 0; i < points.size(); ++i) {
-      if (sent[i] || !watcher.reached(i)) continue;
-      kill(child, options.interrupt_signal);
-      sent[i] = true;
-      result.log_lines_at_interrupts.push_back(watcher.lines());
-    }
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
-  result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   if (WIFEXITED(status) && !result.timed_out) result.exit_status = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
   result.out = read_file(root_ + "/stdout");
   result.err = read_file(root_ + "/stderr");
   result.log = lines_of(read_file(log_path));
+  result.log_lines_at_interrupts = lines_at_interrupts(result.log, options.interrupt_points);
   return result;
 }
 
@@ -352,6 +350,10 @@ Lines tail(const Lines& lines, size_t count) {
 
 long count_of(const Lines& lines, const std::string& prefix) {
   return std::count_if(lines.begin(), lines.end(), [&](const std::string& line) { return starts_with(line, prefix); });
+}
+
+size_t index_of(const Lines& lines, const std::string& line) {
+  return size_t(std::find(lines.begin(), lines.end(), line) - lines.begin());
 }
 
 void repeat(Lines& lines, int times, const Lines& step) {

@@ -15,11 +15,12 @@
 //   EXPECT_EQ(frame.at(320, 400), 0x00ffffffu);
 //
 // The log lines and the doubles' switches (INTRO_DOUBLE_EVENTS, _FAIL, _HOLD,
-// _REAL_DELAY) are described at the top of
+// _REAL_DELAY, _INTERRUPT) are described at the top of
 // tests/doubles/recording_sdl.cpp and tests/doubles/recording_mikmod.cpp. The
-// harness itself sets INTRO_DOUBLE_LOG, INTRO_DOUBLE_SAVE_DIR/_FLIPS, PWD,
-// SDL_VIDEODRIVER=dummy and a PULSE_SERVER that is never there (so the intro
-// takes the path of a machine with sound); everything else comes from the
+// harness itself sets INTRO_DOUBLE_LOG, INTRO_DOUBLE_SAVE_DIR/_FLIPS,
+// _INTERRUPT/_INTERRUPT_SIGNAL, PWD, SDL_VIDEODRIVER=dummy, a PULSE_SERVER
+// that is never there (so the intro takes the path of a machine with sound)
+// and, for the virtual clock, LD_PRELOAD; everything else comes from the
 // test's own environment minus any INTRO_DOUBLE_* variable.
 #pragma once
 
@@ -37,7 +38,8 @@ using Lines = std::vector<std::string>;
 // What a library file in data/ is: a symbolic link to one of these.
 enum class Library { media_double, music_double, system_sdl, system_mikmod };
 
-// An interrupt sent once the call log has `count` lines starting with `on`.
+// An interrupt sent right after the `count`-th call log line that starts
+// with `on`, by the double that logs it (so exactly then, in simulated time).
 struct InterruptPoint {
   std::string on;
   int count = 1;
@@ -55,17 +57,19 @@ struct RunOptions {
   // The signal that the interrupt points and interrupt_every_ms send.
   int interrupt_signal = SIGINT;
   // Each sends the signal once, whatever their order (e.g. {"SDL_ShowCursor"},
-  // or {"SDL_Flip", 50}).
+  // or {"SDL_Flip", 50}); only the doubles log, so only they take these.
   std::vector<InterruptPoint> interrupt_points;
-  // Sends the signal every this many milliseconds until the run ends (0: never),
-  // from the moment the intro has its handler installed.
+  // Sends the signal every this many real milliseconds until the run ends (0:
+  // never), from the moment the intro has its handler installed.
   // Interrupts outside the main scene are ignored, so this ends a run whose
   // log cannot be watched, such as one with the system's libraries.
   int interrupt_every_ms = 0;
-  // Runs the intro on the recordings' simulated clock (capture/virtual_clock.h,
-  // preloaded): the media double's delays and presents pass simulated time,
-  // the worker threads tick on it, and nothing sleeps in real time.
-  bool virtual_clock = false;
+  // With the media double the intro runs on the recordings' simulated clock
+  // (capture/virtual_clock.h, preloaded): the double's delays and presents
+  // pass simulated time, the worker threads tick on it, and nothing sleeps in
+  // real time. This runs it on the real clock instead; so does the system's
+  // media library, which knows nothing of the simulated one.
+  bool real_time = false;
   // A run still going after this long is killed and the test fails.
   int timeout_seconds = 60;
 };
@@ -74,9 +78,8 @@ struct RunResult {
   int exit_status = -1;  // the exit code; -1 when the process did not exit by itself
   int signal = 0;        // the signal that ended the process, 0 if none
   bool timed_out = false;
-  double seconds = 0;        // wall time from the start of the process to its end
-  // For every signal sent at an interrupt point, in the order sent: how many
-  // log lines had been written by then.
+  // For every interrupt point reached, in the order of the log: how many log
+  // lines had been written when its signal was sent.
   std::vector<size_t> log_lines_at_interrupts;
   std::string out;           // everything written to standard output
   std::string err;           // everything written to standard error
@@ -155,6 +158,8 @@ bool starts_with(const std::string& line, const std::string& prefix);
 Lines lines_of(const std::string& text);
 Lines tail(const Lines& lines, size_t count);
 long count_of(const Lines& lines, const std::string& prefix);  // lines starting with `prefix`
+// Where the first line equal to `line` is (the number of lines if none).
+size_t index_of(const Lines& lines, const std::string& line);
 void repeat(Lines& lines, int times, const Lines& step);
 void append(Lines& lines, const Lines& more);
 

@@ -1,5 +1,6 @@
 // Start-up and shutdown of the real executable with the recording doubles:
-// display mode, library binding and its failures, the interrupt handler.
+// display mode, library binding and its failures (interrupts in every phase
+// are the stress test's).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,14 +33,26 @@ void expect_orderly_run(const e2e::RunResult& result, const std::string& what) {
   e2e::expect_orderly_end(result);
 }
 
-// The loader's two lines, then what to do.
-std::string cannot_open(const std::string& path, const std::string& reason) {
+// The loader's two lines, then what to do. The system loader words its
+// reason as it likes: "*" stands for any reason (see matches).
+std::string cannot_open(const std::string& path, const std::string& reason = "*") {
   return "Failed to open " + path + "\n" + path + ": " + reason +
          "\nStart the intro from the directory that holds data/, for example with ./run-intro.sh\n";
 }
 
-std::string cannot_open(const std::string& path) {
-  return cannot_open(path, "cannot open shared object file: No such file or directory");
+// Line by line the same, where a line of `expected` that ends in ": *" takes
+// any non-empty text after the colon.
+bool matches(const std::string& actual, const std::string& expected) {
+  const Lines got = e2e::lines_of(actual), wanted = e2e::lines_of(expected);
+  if (got.size() != wanted.size()) return false;
+  for (size_t i = 0; i < got.size(); ++i) {
+    const std::string& line = wanted[i];
+    const bool any_reason = line.size() > 3 && line.compare(line.size() - 3, 3, ": *") == 0;
+    if (any_reason ? got[i].size() <= line.size() - 1 || !e2e::starts_with(got[i], line.substr(0, line.size() - 1))
+                   : got[i] != line)
+      return false;
+  }
+  return true;
 }
 
 // A PWD of exactly `length` characters that names the sandbox directory
@@ -78,7 +91,7 @@ TEST(Startup, AnyOtherArgumentIsAUsageErrorBeforeAnyLibraryLoads) {
   }
 }
 
-TEST(Startup, RunsThroughWithLibrariesFromPwdOfUpTo234CharactersAndInterruptsOutsideTheScene) {
+TEST(Startup, RunsThroughWithLibrariesFromPwdOfUpTo234Characters) {
   {
     e2e::Sandbox elsewhere, sandbox;  // the libraries come from PWD, the assets from the working directory
     sandbox.remove_file("data/sdl.library");
@@ -91,17 +104,6 @@ TEST(Startup, RunsThroughWithLibrariesFromPwdOfUpTo234CharactersAndInterruptsOut
   e2e::RunOptions options = whole_run(sandbox);
   options.pwd = pwd_of_length(sandbox, 234);
   expect_orderly_run(sandbox.run(options), "PWD of 234 characters");
-
-  options = whole_run(sandbox);
-  options.environment.emplace_back("INTRO_DOUBLE_HOLD", "SDL_ShowCursor:300");
-  options.interrupt_points = {{"SDL_ShowCursor"}};
-  e2e::RunResult result = sandbox.run(options);
-  EXPECT_EQ(result.log_lines_at_interrupts.size(), 1u);
-  expect_orderly_run(result, "one interrupt before the scene");
-
-  options.interrupt_points.clear();
-  options.interrupt_every_ms = 40;
-  expect_orderly_run(sandbox.run(options), "repeated interrupts before the scene");
 }
 
 // Every way start-up can fail: status 1, the exact message, and what the
@@ -142,7 +144,7 @@ TEST(Startup, FailuresAreReportedAndLeaveNoLibraryOpen) {
          s.remove_file("data/sdl.library");
          s.write_file("data/sdl.library", std::string(100, 'x'));
        },
-       [](const std::string& d) { return cannot_open(d + "/data/sdl.library", "invalid ELF header"); },
+       [](const std::string& d) { return cannot_open(d + "/data/sdl.library"); },
        "", {}},
       {"music library a FIFO",
        [](const e2e::Sandbox& s, e2e::RunOptions&) {
@@ -170,7 +172,7 @@ TEST(Startup, FailuresAreReportedAndLeaveNoLibraryOpen) {
     c.prepare(sandbox, options);
     const e2e::RunResult result = sandbox.run(options);
     EXPECT_EQ(result.exit_status, 1) << c.name;
-    EXPECT_EQ(result.out, c.out(sandbox.directory())) << c.name;
+    EXPECT_TRUE(matches(result.out, c.out(sandbox.directory()))) << c.name << ":\n" << result.out;
     EXPECT_EQ(result.err, c.err) << c.name;
     EXPECT_EQ(result.log, c.log) << c.name;
   }

@@ -87,7 +87,3 @@ class Screenshot:
         """Pixels in columns left..right-1 of rows top..bottom-1 for which
         `predicate((r, g, b))` holds."""
         return sum(1 for y in range(top, bottom) for x in range(left, right) if predicate(self.at(x, y)))
-
-    def mean_brightness(self, left, top, right, bottom):
-        total = sum(sum(self.at(x, y)) for y in range(top, bottom) for x in range(left, right))
-        return total / (3 * (right - left) * (bottom - top))
