@@ -25,11 +25,7 @@ void open_counting_display() {
 // empty cell gives a transparent glyph a quarter of the cell wide.
 TEST(GlyphAtlas, WidthRunsFromTheFirstInkedColumnToTheLastExcluded) {
   open_counting_display();
-  struct Cell {
-    std::initializer_list<int> columns;
-    uint32_t ink;
-    int width;
-  };
+  struct Cell { std::initializer_list<int> columns; uint32_t ink; int width; };
   for (const Cell& c : {Cell{{3, 7, 12}, 0xff102030, 9}, {{0, 15}, 0xff102030, 15}, {{6}, 0xff102030, 0},
                         {{2, 10}, 0x01000000, 8}, {{}, 0, 4}}) {
     SDL_Surface* sheet = make_surface(16, 16, 0x00ffffff);

@@ -18,9 +18,7 @@
 // leaves, 255 replaces.
 TEST(Blit, MixesByAlphaAsWorkedByHand) {
   open_test_display();
-  struct Mix {
-    uint32_t source, destination, expected;
-  };
+  struct Mix { uint32_t source, destination, expected; };
   const Mix worked[] = {{bytes(250, 250, 250, 100), bytes(10, 10, 10, 200), bytes(104, 104, 104, 44)},
                         {bytes(0, 0, 0, 77), bytes(60, 60, 60, 9), bytes(41, 41, 41, 86)},
                         {bytes(200, 100, 50, 128), 0, bytes(100, 50, 25, 128)},

@@ -48,12 +48,7 @@ TEST(Tick, AdvancesEveryFieldAndBouncesTheLogoOnA75TickCycle) {
 // -0.505f + 0.005 to -0.5f, so those sums are exact. The unset marker -128
 // is above the top row.
 TEST(Tick, OnlyPassingTheFloorOrTheTopRowTurnsTheLogo) {
-  struct Case {
-    double y;
-    float velocity;
-    double y_after;
-    float velocity_after;
-  };
+  struct Case { double y; float velocity; double y_after; float velocity_after; };
   for (const Case& c : {Case{0.0, 0.0f, double{0.005f}, 0.005f}, Case{7.5, 0.495f, 8.0, 0.5f}, Case{7.5, 0.5f, 8.0, -0.5f},
                         Case{0.5, -0.505f, 0.0, -0.5f}, Case{0.5, -0.51f, 0.0, 0.0f}, Case{4.0, 1.0f, 5.0, 1.0f},
                         Case{logo_y_unset, 0.0f, 0.0, 0.0f}}) {

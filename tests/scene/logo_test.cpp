@@ -68,10 +68,7 @@ TEST_F(Logo, RefusesALogoThatCannotBeLoadedOrWouldLeaveTheDisplay) {
 // widths (rows ending anywhere in a group of eight) at sways of 0 and ±39
 // (trunc(sin(entry 64 or 191) × 40)), ticks past 256, rows and phases.
 TEST_F(Logo, WholeDrawMatchesTheLiteralReference) {
-  struct Case {
-    int w, h, tick, row;
-    double phase;
-  };
+  struct Case { int w, h, tick, row; double phase; };
   for (const Case& k : {Case{300, 120, 1000, 6, 3456.75}, Case{301, 37, 64, 0, 0.5}, Case{13, 9, 191, 8, 200.25},
                         Case{562, 160, 7, 3, 1e6 + 0.125}}) {
     std::vector<uint32_t> pixels = noise(size_t(k.w) * size_t(k.h), uint32_t(k.w));

@@ -108,9 +108,7 @@ TEST_F(Scroller, BandAndReflectionFollowTheirRowsInOrder) {
   set_text("");
   const std::vector<uint32_t> start = noise(640 * 480, 4);
   draw_at(0.0, start);
-  struct Row {
-    int row, source, darkenings;
-  };
+  struct Row { int row, source, darkenings; };
   for (const Row& r : {Row{400, 400, 0}, {401, 401, 1}, {460, 460, 1}, {461, 446, 3}, {462, 462, 2}, {463, 458, 2},
                        {470, 430, 2}, {471, 426, 3}, {475, 410, 3}, {476, 476, 2}, {479, 479, 2}})
     for (int x = 0; x < 640; ++x) {
