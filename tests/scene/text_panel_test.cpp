@@ -27,9 +27,6 @@ class TextPanelTest : public ::testing::Test {
   }
   uint32_t at(int x, int y) { return pixel_at(panel.surface, x, y); }
   uint32_t glyph_of(char c) { return glyph_colour(panel.char_map[static_cast<unsigned char>(c)]); }
-  bool panel_is_transparent() {
-    return std::all_of(pixels_of(panel.surface), pixels_of(panel.surface) + 512 * 215, [](uint32_t p) { return p == 0; });
-  }
   SDL_Surface* display = nullptr;
   TextPanel panel;
 };
@@ -52,7 +49,7 @@ TEST_F(TextPanelTest, PageZeroSetsTheMessageInTwoColumns) {
   for (const unsigned char byte : panel.text)
     EXPECT_TRUE(std::strchr("\n\t ", byte) || std::memchr(character_order, byte, character_order_length)) << byte;
   typeset(panel_text, 1);
-  EXPECT_TRUE(panel_is_transparent());
+  EXPECT_TRUE(std::all_of(pixels_of(panel.surface), pixels_of(panel.surface) + 512 * 215, [](uint32_t p) { return p == 0; }));
 }
 
 // An odd tab moves to the right column, an even one to the next page; a

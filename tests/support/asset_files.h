@@ -25,11 +25,11 @@ struct ScratchDirectory {
 
 using Bytes = std::vector<unsigned char>;
 
-// A .dt image: width, height and depth as little-endian 16-bit numbers, then
-// the pixel words, byte 0 first.
-inline Bytes image_bytes(int width, int height, const std::vector<uint32_t>& pixels, int depth = 32) {
+// A .dt image: width, height and depth 32 as little-endian 16-bit numbers,
+// then the pixel words, byte 0 first.
+inline Bytes image_bytes(int width, int height, const std::vector<uint32_t>& pixels) {
   Bytes bytes;
-  for (int field : {width, height, depth}) bytes.insert(bytes.end(), {uint8_t(field), uint8_t(field >> 8)});
+  for (int field : {width, height, 32}) bytes.insert(bytes.end(), {uint8_t(field), uint8_t(field >> 8)});
   for (uint32_t word : pixels) bytes.insert(bytes.end(), {uint8_t(word), uint8_t(word >> 8), uint8_t(word >> 16), uint8_t(word >> 24)});
   return bytes;
 }
