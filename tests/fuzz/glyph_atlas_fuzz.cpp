@@ -25,60 +25,44 @@ constexpr int largest_side = 64;
 // caught at once (the library itself still holds it, out of the leak
 // checker's sight).
 long live_surfaces;
-volatile unsigned pixel_sum;
+volatile unsigned pixel_sum;  // keeps the reads of the glyphs from being optimised away
 
-SDL_Surface* counted_create(Uint32 flags, int w, int h, int depth, Uint32 r, Uint32 g, Uint32 b, Uint32 a) {
-  ++live_surfaces;
-  return ::SDL_CreateRGBSurface(flags, w, h, depth, r, g, b, a);
-}
-void counted_free(SDL_Surface* surface) {
-  --live_surfaces;
-  ::SDL_FreeSurface(surface);
-}
-
-uint16_t little_endian_u16(const uint8_t* bytes) { return uint16_t(bytes[0] | (bytes[1] << 8)); }
-
-SDL_Surface* sheet_from(const uint8_t* data, size_t size) {
-  SDL_Surface* sheet = make_surface(little_endian_u16(data) % (largest_side + 1),
-                                    little_endian_u16(data + 2) % (largest_side + 1));
-  auto* bytes = static_cast<uint8_t*>(sheet->pixels);
-  const size_t ink_size = size - 6;
-  if (ink_size != 0)
-    for (size_t i = 0; i < size_t(sheet->w) * size_t(sheet->h) * 4; ++i) bytes[i] = data[6 + i % ink_size];
-  return sheet;
-}
-
-// Every property the users of the atlas rely on; reading each glyph pixel
-// lets the address checker see any glyph smaller than it claims.
-void check_atlas(const GlyphAtlas* atlas, int sheet_width, int sheet_height, int cell) {
-  const long whole_cells = cell > 0 ? long(sheet_width / cell) * long(sheet_height / cell) : 0;
-  if (atlas == nullptr) {
-    if (whole_cells != 0) std::abort();  // a sheet with whole cells must give an atlas
-    return;
-  }
-  if (atlas->count != whole_cells || long(atlas->glyphs.size()) != whole_cells) std::abort();
-  unsigned sum = 0;
-  for (const SDL_Surface* glyph : atlas->glyphs) {
-    if (glyph->h != cell || glyph->w < 0 || glyph->w >= cell) std::abort();
-    const auto* bytes = static_cast<const uint8_t*>(glyph->pixels);
-    for (size_t i = 0; i < size_t(glyph->w) * size_t(glyph->h) * 4; ++i) sum += bytes[i];
-  }
-  pixel_sum = sum;  // keeps the reads from being optimised away
-}
+int little_endian_u16(const uint8_t* bytes) { return bytes[0] | bytes[1] << 8; }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 6) return 0;
-  static const bool bound = (open_test_display(), lib::SDL_CreateRGBSurface = counted_create,
-                             lib::SDL_FreeSurface = counted_free, true);
+  static const bool bound = (open_test_display(),
+                             lib::SDL_CreateRGBSurface = [](Uint32 flags, int w, int h, int depth, Uint32 r, Uint32 g,
+                                                            Uint32 b, Uint32 a) {
+                               return ++live_surfaces, ::SDL_CreateRGBSurface(flags, w, h, depth, r, g, b, a);
+                             },
+                             lib::SDL_FreeSurface = [](SDL_Surface* s) { --live_surfaces, ::SDL_FreeSurface(s); }, true);
   (void)bound;
-  SDL_Surface* sheet = sheet_from(data, size);
+  SDL_Surface* sheet =
+      make_surface(little_endian_u16(data) % (largest_side + 1), little_endian_u16(data + 2) % (largest_side + 1));
+  auto* sheet_bytes = static_cast<uint8_t*>(sheet->pixels);
+  for (size_t i = 0; size > 6 && i < size_t(sheet->w) * size_t(sheet->h) * 4; ++i) sheet_bytes[i] = data[6 + i % (size - 6)];
   const auto cell = int16_t(little_endian_u16(data + 4));
-  const int sheet_width = sheet->w, sheet_height = sheet->h;
+  const long whole_cells = cell > 0 ? long(sheet->w / cell) * long(sheet->h / cell) : 0;
   GlyphAtlas* atlas = glyph_atlas_build(sheet, cell);
   lib::SDL_FreeSurface(sheet);  // the atlas must not refer to the sheet once it is built
-  check_atlas(atlas, sheet_width, sheet_height, cell);
+
+  // An atlas exactly when there are whole cells, one glyph per cell, each a
+  // cell high and narrower than one; reading every glyph pixel lets the
+  // address checker see a glyph smaller than it claims.
+  if ((atlas == nullptr) != (whole_cells == 0)) std::abort();
+  if (atlas != nullptr) {
+    if (atlas->count != whole_cells || long(atlas->glyphs.size()) != whole_cells) std::abort();
+    unsigned sum = 0;
+    for (const SDL_Surface* glyph : atlas->glyphs) {
+      if (glyph->h != cell || glyph->w < 0 || glyph->w >= cell) std::abort();
+      const auto* glyph_bytes = static_cast<const uint8_t*>(glyph->pixels);
+      for (size_t i = 0; i < size_t(glyph->w) * size_t(glyph->h) * 4; ++i) sum += glyph_bytes[i];
+    }
+    pixel_sum = sum;
+  }
   glyph_atlas_free(atlas);
   if (live_surfaces != 0) std::abort();
   return 0;

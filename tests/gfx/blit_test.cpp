@@ -11,36 +11,28 @@
 #include "support/media_double.h"
 #include "support/same_pixels.h"
 
-namespace {
-
-class Blit : public ::testing::Test {
- protected:
-  void SetUp() override { open_test_display(); }
-};
-
-// The worked mixes, eight to a group so that the vector version meets them
-// too: trunc(10 + 240 × 100 / 255) = 104 with alpha 300 mod 256 = 44;
-// trunc(60 − 60 × 77 / 255) = 41 with alpha 86; a cleared pixel takes
-// colour × 128 / 255 and the source alpha; alpha 0 leaves, 255 replaces.
-TEST_F(Blit, MixesByAlphaAsWorkedByHand) {
-  struct Mix {
-    uint32_t source, destination, expected;
-  };
+// The worked mixes, repeated over two groups of eight and a tail so that the
+// vector version meets them too: trunc(10 + 240 × 100 / 255) = 104 with
+// alpha 300 mod 256 = 44; trunc(60 − 60 × 77 / 255) = 41 with alpha 86; a
+// cleared pixel takes colour × 128 / 255 and the source alpha; alpha 0
+// leaves, 255 replaces.
+TEST(Blit, MixesByAlphaAsWorkedByHand) {
+  open_test_display();
+  struct Mix { uint32_t source, destination, expected; };
   const Mix worked[] = {{bytes(250, 250, 250, 100), bytes(10, 10, 10, 200), bytes(104, 104, 104, 44)},
                         {bytes(0, 0, 0, 77), bytes(60, 60, 60, 9), bytes(41, 41, 41, 86)},
                         {bytes(200, 100, 50, 128), 0, bytes(100, 50, 25, 128)},
                         {bytes(1, 2, 3, 0), bytes(9, 8, 7, 6), bytes(9, 8, 7, 6)},
                         {bytes(1, 2, 3, 255), bytes(9, 8, 7, 6), bytes(1, 2, 3, 255)}};
-  constexpr int width = 20;  // two groups of eight and a tail
-  SDL_Surface* source = make_surface(width, 1);
-  std::vector<uint32_t> row(width);
-  for (int i = 0; i < width; ++i) {
-    pixel_at(source, i, 0) = worked[i % 5].source;
-    row[size_t(i)] = worked[i % 5].destination;
+  SDL_Surface* source = make_surface(20, 1);
+  std::vector<uint32_t> row(20), expected(20);
+  for (size_t i = 0; i < 20; ++i) {
+    pixels_of(source)[i] = worked[i % 5].source;
+    row[i] = worked[i % 5].destination;
+    expected[i] = worked[i % 5].expected;
   }
-  blit_alpha(source, FrameView{row.data(), width, 1, width}, 0, 0);
-  for (int i = 0; i < width; ++i) EXPECT_EQ(row[size_t(i)], worked[i % 5].expected) << "pixel " << i;
-  lib::SDL_FreeSurface(source);
+  blit_alpha(source, FrameView{row.data(), 20, 1, 20}, 0, 0);
+  EXPECT_EQ(row, expected);
 }
 
 // Random sources onto the panel's width (512), the display's (640) and
@@ -49,8 +41,10 @@ TEST_F(Blit, MixesByAlphaAsWorkedByHand) {
 // every tail occurs, and every other one has few colours, so that multiples
 // of 255 in the mix (where the double formula may land just below a whole
 // number) come up often. The first positions are the clipping edges of
-// either axis (wholly off, one column or row left on, the far edge).
-TEST_F(Blit, BlitsOfEveryAlphaClippedAnywhereMatchTheReference) {
+// either axis (wholly off, one column or row left on, the far edge). Far
+// away, nothing is drawn, and nothing overflows.
+TEST(Blit, BlitsOfEveryAlphaClippedAnywhereMatchTheReference) {
+  open_test_display();
   std::mt19937 random(7);
   const int widths[] = {512, 640, 37}, height = 50;
   for (int trial = 0; trial < 512; ++trial) {
@@ -70,29 +64,23 @@ TEST_F(Blit, BlitsOfEveryAlphaClippedAnywhereMatchTheReference) {
         << "alpha " << a << ", width " << width << ", " << sw << " × " << sh << " at " << x << "," << y;
     lib::SDL_FreeSurface(src);
   }
-  SDL_Surface* src = make_surface(5, 5, bytes(1, 2, 3, 255));  // far away: nothing, and no overflow
+  SDL_Surface* src = make_surface(5, 5, bytes(1, 2, 3, 255));
   EXPECT_TRUE(same_pixels(noise(64, 1), 8, [&](const FrameView& f) { blit_alpha(src, f, INT32_MAX, INT32_MIN); },
                           [](uint32_t*) {}));
-  lib::SDL_FreeSurface(src);
 }
 
 // Byte 0 halved, bytes 1 and 2 quartered, byte 3 kept: (255, 255, 255, 77)
 // gives (127, 63, 63, 77), and (63, 15, 15, 77) a second time; (1, 3, 4, 0)
-// gives (0, 0, 1, 0).
-TEST_F(Blit, DarkeningAsWorkedByHandAndOverAnyRectangleAsTheReference) {
-  std::vector<uint32_t> row(16, bytes(255, 255, 255, 77));
-  row[1] = bytes(1, 3, 4, 0);
-  const FrameView line{row.data(), 16, 1, 16};
-  darken_rect(line, 0, 0, 12, 1);
-  darken_rect(line, 2, 0, 11, 1);
-  EXPECT_EQ(row[0], bytes(127, 63, 63, 77));
-  EXPECT_EQ(row[1], bytes(0, 0, 1, 0));
-  EXPECT_EQ(row[10], bytes(63, 15, 15, 77));
-  EXPECT_EQ(row[11], bytes(127, 63, 63, 77));
-  EXPECT_EQ(row[12], bytes(255, 255, 255, 77));  // x1 is excluded
-
+// gives (0, 0, 1, 0); x1 is excluded. Then rectangles whose rows end at every
+// offset within a group of eight, as the reference.
+TEST(Blit, DarkeningAsWorkedByHandAndOverAnyRectangleAsTheReference) {
+  const uint32_t white = bytes(255, 255, 255, 77);
+  std::vector<uint32_t> row = {white, bytes(1, 3, 4, 0), white, white};
+  darken_rect(FrameView{row.data(), 4, 1, 4}, 0, 0, 3, 1);
+  darken_rect(FrameView{row.data(), 4, 1, 4}, 2, 0, 3, 1);
+  EXPECT_EQ(row, (std::vector<uint32_t>{bytes(127, 63, 63, 77), bytes(0, 0, 1, 0), bytes(63, 15, 15, 77), white}));
   std::mt19937 random(11);
-  for (int trial = 0; trial < 60; ++trial) {  // rows that end at every offset within a group of eight
+  for (int trial = 0; trial < 60; ++trial) {
     const int x0 = int(random() % 640), y0 = int(random() % 480);
     const int x1 = x0 + int(random() % uint32_t(641 - x0)), y1 = y0 + int(random() % uint32_t(481 - y0));
     ASSERT_TRUE(same_pixels(noise(640 * 480, uint32_t(trial)), 640,
@@ -101,5 +89,3 @@ TEST_F(Blit, DarkeningAsWorkedByHandAndOverAnyRectangleAsTheReference) {
         << x0 << "," << y0 << " to " << x1 << "," << y1;
   }
 }
-
-}  // namespace

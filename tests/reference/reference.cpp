@@ -13,6 +13,19 @@ uint32_t byte_of(uint32_t pixel, int k) { return (pixel >> (8 * k)) & 0xff; }
 
 double radians_of_entry(int entry) { return entry / 255.0 * 360.0 * 3.14 / 180.0; }
 
+uint32_t mix(uint32_t s, uint32_t d) {
+  const int a = int(s >> 24);
+  if (a == 0) return d;
+  if (a == 255) return s;
+  const double f = double(a) / 255.0;
+  uint32_t out = 0;
+  for (int k = 0; k < 3; ++k) {
+    const int dk = int(byte_of(d, k)), sk = int(byte_of(s, k));
+    out |= uint32_t(std::trunc(double(dk) - double(dk - sk) * f)) << (8 * k);
+  }
+  return out | uint32_t(((d >> 24) + uint32_t(a)) % 256) << 24;
+}
+
 }  // namespace
 
 // The extended-precision sums are truncated with the x87's own truncating
@@ -46,19 +59,6 @@ TRUNCATING_X87_STORE void background(int step, const uint32_t* texels, uint32_t*
     }
     R = R + z;
   }
-}
-
-uint32_t mix(uint32_t s, uint32_t d) {
-  const int a = int(s >> 24);
-  if (a == 0) return d;
-  if (a == 255) return s;
-  const double f = double(a) / 255.0;
-  uint32_t out = 0;
-  for (int k = 0; k < 3; ++k) {
-    const int dk = int(byte_of(d, k)), sk = int(byte_of(s, k));
-    out |= uint32_t(std::trunc(double(dk) - double(dk - sk) * f)) << (8 * k);
-  }
-  return out | uint32_t(((d >> 24) + uint32_t(a)) % 256) << 24;
 }
 
 void blit(const SDL_Surface* src, uint32_t* dst, int width, int height, int x, int y) {

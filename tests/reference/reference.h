@@ -23,12 +23,9 @@ constexpr int frame_height = 480;
 // carried in extended precision.
 void background(int step, const uint32_t* texels, uint32_t* frame);
 
-// One pixel of the alpha mix: each colour byte moves toward the source by
-// a/255, truncated; the alpha bytes add with 8-bit wrap.
-uint32_t mix(uint32_t source, uint32_t destination);
-
 // Every source pixel that lands inside the destination (rows `width` apart),
-// mixed in.
+// mixed in: each colour byte moves toward the source by a/255, truncated; the
+// alpha bytes add with 8-bit wrap.
 void blit(const SDL_Surface* src, uint32_t* dst, int width, int height, int x, int y);
 
 // Byte 0 halved, bytes 1 and 2 quartered, byte 3 kept.

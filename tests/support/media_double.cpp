@@ -1,5 +1,7 @@
 #include "support/media_double.h"
 
+#include <algorithm>
+
 #include "platform/entry_points.h"
 
 SDL_Surface* open_test_display() {
@@ -19,12 +21,9 @@ SDL_Surface* open_test_display() {
 }
 
 SDL_Surface* make_surface(int width, int height, uint32_t fill) {
-  // Through the bound entry point when there is one, so a test that rebinds
-  // it (the atlas fuzz target counts surfaces) sees this surface too.
-  SDL_Surface* surface = lib::SDL_CreateRGBSurface
-                             ? lib::SDL_CreateRGBSurface(0, width, height, 32, 0, 0, 0, 0)
-                             : ::SDL_CreateRGBSurface(0, width, height, 32, 0, 0, 0, 0);
-  auto* pixels = static_cast<uint32_t*>(surface->pixels);
-  for (size_t i = 0; i < size_t(width) * size_t(height); ++i) pixels[i] = fill;
+  // Through the bound entry point, so a test that rebinds it (the atlas fuzz
+  // target counts surfaces) sees this surface too.
+  SDL_Surface* surface = lib::SDL_CreateRGBSurface(0, width, height, 32, 0, 0, 0, 0);
+  std::fill_n(static_cast<uint32_t*>(surface->pixels), size_t(width) * size_t(height), fill);
   return surface;
 }

@@ -10,7 +10,8 @@
 // 640 × 480 × 32 display, cleared to zero.
 SDL_Surface* open_test_display();
 
-// A new 32-bit surface of the given size, every pixel set to `fill`.
+// A new 32-bit surface of the given size, every pixel set to `fill`, made
+// through the bound entry point (open_test_display binds it).
 SDL_Surface* make_surface(int width, int height, uint32_t fill = 0);
 
 inline uint32_t& pixel_at(SDL_Surface* surface, int x, int y) {

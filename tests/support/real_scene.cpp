@@ -10,12 +10,9 @@
 namespace {
 
 SDL_Surface* load_asset(const char* path, const char* program) {
-  SDL_Surface* image = load_image(path);
-  if (image == nullptr) {
-    std::fprintf(stderr, "%s: cannot load %s (build the project first)\n", program, path);
-    std::exit(1);
-  }
-  return image;
+  if (SDL_Surface* image = load_image(path)) return image;
+  std::fprintf(stderr, "%s: cannot load %s (build the project first)\n", program, path);
+  std::exit(1);
 }
 
 }  // namespace
