@@ -21,7 +21,8 @@
 //                              the intro's music thread writes to it concurrently.
 //   INTRO_DOUBLE_FAIL=MikMod_Init   MikMod_Init returns 1; "MikMod_Init:first" fails only the first
 //                              call (as when no sound device opens until md_device is set).
-//   INTRO_DOUBLE_INTERRUPT, _INTERRUPT_SIGNAL   as in the media double.
+//   INTRO_DOUBLE_INTERRUPT, _INTERRUPT_SIGNAL   as in the media double ("interrupt sent" follows
+//                              the line the signal was sent at).
 //
 // Player_Active returns 1 from Player_Start until Player_Stop.
 //
@@ -49,13 +50,6 @@ std::atomic<bool> playing{false};
 const char* module_name(const MODULE* module) {
   if (module == nullptr) return "null";
   return module == loaded_module.load() ? "module" : "foreign";
-}
-
-bool file_opens(const char* path) {
-  std::FILE* file = path != nullptr ? std::fopen(path, "rb") : nullptr;
-  if (file == nullptr) return false;
-  std::fclose(file);
-  return true;
 }
 
 // Logs the library's loading and unloading; declared after every other
@@ -104,7 +98,9 @@ int MikMod_DriverFromAlias(const CHAR* alias) {
 
 MODULE* Player_Load(const CHAR* filename, int max_channels, BOOL curious) {
   record("Player_Load %s %d %d", filename != nullptr ? filename : "(null)", max_channels, curious);
-  if (!file_opens(filename)) return nullptr;
+  std::FILE* file = filename != nullptr ? std::fopen(filename, "rb") : nullptr;
+  if (file == nullptr) return nullptr;
+  std::fclose(file);
   auto* module = static_cast<MODULE*>(std::calloc(1, sizeof(MODULE)));
   if (MODULE* previous = loaded_module.exchange(module)) {
     record("recording_mikmod leaked module");
