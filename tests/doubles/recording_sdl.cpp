@@ -17,7 +17,6 @@
 //                                "SDL_FillRect display null 0x0"  (or "... <x> <y> <w> <h> 0x0")
 //                                "SDL_FreeSurface surface#1"      ("display", "null", "unknown")
 //                                "SDL_Flip"  "SDL_UpdateRect 170 190 301 101"
-//                                    (the surface is named at the end only when it is not the display)
 //                                "SDL_Delay 5"  "SDL_ShowCursor 0"  "SDL_Quit"  "SDL_GetError"
 //                                "SDL_PollEvent none"  "SDL_PollEvent keydown=27"
 //                              plus "recording_sdl loaded" when the library is loaded and, when it is
@@ -92,11 +91,6 @@ std::string surface_name(const SDL_Surface* surface) {
   return "unknown";
 }
 
-// " surface#3" for presenting a surface other than the display, else "".
-std::string unless_display(const SDL_Surface* surface) {
-  return surface == video_surface ? "" : " " + surface_name(surface);
-}
-
 // A binary PAM: red, green, blue, then byte 3 of every pixel.
 void save_flip(const SDL_Surface* surface) {
   const std::string path = save_directory + "/flip-" + std::to_string(flips) + ".pam";
@@ -114,13 +108,12 @@ void save_flip(const SDL_Surface* surface) {
 
 // "after_flip=120:keydown=27,keyup=27;after_flip=200:quit"
 void parse_event_script(const std::string& script) {
-  const std::string prefix = "after_flip=";
   for (const std::string& group : split(script, ';')) {
-    const auto colon = group.find(':');
-    if (group.compare(0, prefix.size(), prefix) != 0 || colon == std::string::npos)
+    long after = 0;
+    int events = 0;  // where the group's events start
+    if (std::sscanf(group.c_str(), "after_flip=%ld:%n", &after, &events) != 1 || events == 0)
       double_support::configuration_error("INTRO_DOUBLE_EVENTS", script);
-    const long after = whole_number(group.substr(prefix.size(), colon - prefix.size()), "INTRO_DOUBLE_EVENTS");
-    for (const std::string& text : split(group.substr(colon + 1), ',')) {
+    for (const std::string& text : split(group.substr(size_t(events)), ',')) {
       SDL_Event event;
       std::memset(&event, 0, sizeof event);
       const bool down = text.rfind("keydown=", 0) == 0;
@@ -211,7 +204,7 @@ void SDL_FreeSurface(SDL_Surface* surface) {
 }
 
 int SDL_Flip(SDL_Surface* screen) {
-  record("SDL_Flip%s", unless_display(screen).c_str());
+  record("SDL_Flip");
   ++flips;
   if (screen != nullptr && std::count(flips_to_save.begin(), flips_to_save.end(), flips) != 0) save_flip(screen);
   memory_display::pass_present();
@@ -227,8 +220,8 @@ int SDL_FillRect(SDL_Surface* dst, SDL_Rect* rect, Uint32 color) {
   return memory_display::fill_rect(dst, rect, color);
 }
 
-void SDL_UpdateRect(SDL_Surface* screen, Sint32 x, Sint32 y, Uint32 w, Uint32 h) {
-  record("SDL_UpdateRect %d %d %u %u%s", x, y, w, h, unless_display(screen).c_str());
+void SDL_UpdateRect(SDL_Surface*, Sint32 x, Sint32 y, Uint32 w, Uint32 h) {
+  record("SDL_UpdateRect %d %d %u %u", x, y, w, h);
   memory_display::pass_present();
 }
 

@@ -53,7 +53,7 @@ TEST(BadFiles, AnUnusableAssetIsNamedAndSkipsTheScene) {
     e2e::Sandbox sandbox;
     sandbox.write_stand_in_assets();
     if (c.bytes != nullptr)
-      sandbox.write_file(c.asset, c.bytes(read_file(sandbox.directory() + "/" + c.asset)));
+      sandbox.write_file(c.asset, c.bytes(read_file(sandbox.directory + "/" + c.asset)));
     else if (c.reason == "not a regular file")
       sandbox.make_fifo(c.asset);
     else

@@ -23,13 +23,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char* library_file(Library library) {
-  switch (library) {
-    case Library::media_double: return MEDIA_DOUBLE;
-    case Library::music_double: return MUSIC_DOUBLE;
-    case Library::system_mikmod: return SYSTEM_MIKMOD_LIBRARY;
-  }
-  return "";
+const char* const library_files[] = {MEDIA_DOUBLE, MUSIC_DOUBLE, SYSTEM_MIKMOD_LIBRARY};  // by Library
+
+std::string temporary_directory() {
+  std::string pattern = (fs::temp_directory_path() / "intro-e2e-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a temporary directory");
+  return pattern;
 }
 
 // The test's own environment without the doubles' switches, then what this
@@ -44,11 +43,11 @@ Lines run_environment(const Sandbox& sandbox, const RunOptions& options) {
   // A sound server named (never there) makes every machine one that may have
   // sound: the intro lets the music library probe, so the logs are the same
   // whatever this machine has.
-  variables["PULSE_SERVER"] = "unix:" + sandbox.root() + "/no-sound-server";
-  variables["INTRO_DOUBLE_LOG"] = sandbox.root() + "/calls.log";
-  variables["INTRO_DOUBLE_SAVE_DIR"] = sandbox.root() + "/frames";
+  variables["PULSE_SERVER"] = "unix:" + sandbox.root + "/no-sound-server";
+  variables["INTRO_DOUBLE_LOG"] = sandbox.root + "/calls.log";
+  variables["INTRO_DOUBLE_SAVE_DIR"] = sandbox.root + "/frames";
   variables["INTRO_DOUBLE_INTERRUPT_SIGNAL"] = std::to_string(options.interrupt_signal);
-  variables["PWD"] = sandbox.directory();
+  variables["PWD"] = sandbox.directory;
   if (!options.real_time) {
     const std::string others = variables["LD_PRELOAD"];
     variables["LD_PRELOAD"] = VIRTUAL_CLOCK_LIBRARY + (others.empty() ? "" : ":" + others);
@@ -68,11 +67,9 @@ std::vector<char*> c_strings(Lines& strings) {
 }
 
 [[noreturn]] void exec_intro(const Sandbox& sandbox, Lines& arguments, Lines& environment) {
-  const int no_input = open("/dev/null", O_RDONLY);
-  const int out = open((sandbox.root() + "/stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  const int err = open((sandbox.root() + "/stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (no_input < 0 || out < 0 || err < 0 || dup2(no_input, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 ||
-      chdir(sandbox.directory().c_str()) != 0)
+  const int out = open((sandbox.root + "/stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const int err = open((sandbox.root + "/stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 || chdir(sandbox.directory.c_str()) != 0)
     _exit(126);
   if (*INTRO_EMULATOR != '\0') {
     // qemu-user runs the executable with the program name given after -0,
@@ -94,40 +91,35 @@ std::vector<char*> c_strings(Lines& strings) {
 
 }  // namespace
 
-Sandbox::Sandbox(Library music) {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/intro-e2e-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a temporary directory");
-  root_ = pattern;
-  directory_ = root_ + "/run";
-  fs::create_directories(directory_ + "/data");
+Sandbox::Sandbox(Library music) : root(temporary_directory()), directory(root + "/run") {
+  fs::create_directories(directory + "/data");
   place_library("sdl.library", Library::media_double);
   place_library("mikmod.library", music);
 }
 
 Sandbox::~Sandbox() {
   std::error_code ignored;
-  fs::remove_all(root_, ignored);
+  fs::remove_all(root, ignored);
 }
 
 void Sandbox::place_library(const std::string& name, Library library) const {
   remove_file("data/" + name);
-  fs::create_symlink(library_file(library), directory_ + "/data/" + name);
+  fs::create_symlink(library_files[int(library)], directory + "/data/" + name);
 }
 
 void Sandbox::write_file(const std::string& relative, const std::string& bytes) const {
   remove_file(relative);
-  std::ofstream(directory_ + "/" + relative, std::ios::binary) << bytes;
+  std::ofstream(directory + "/" + relative, std::ios::binary) << bytes;
 }
 
 void Sandbox::make_fifo(const std::string& relative) const {
   remove_file(relative);
-  if (mkfifo((directory_ + "/" + relative).c_str(), 0644) != 0) ADD_FAILURE() << "cannot make " << relative;
+  if (mkfifo((directory + "/" + relative).c_str(), 0644) != 0) ADD_FAILURE() << "cannot make " << relative;
 }
 
 void Sandbox::remove_file(const std::string& relative) const {
   std::error_code ignored;
-  fs::remove(directory_ + "/" + relative, ignored);
+  fs::remove(directory + "/" + relative, ignored);
 }
 
 void Sandbox::write_image(const std::string& relative, int width, int height,
@@ -148,10 +140,10 @@ void Sandbox::write_stand_in_assets() const {
 }
 
 RunResult Sandbox::run(const RunOptions& options) const {
-  const std::string log_path = root_ + "/calls.log";
+  const std::string log_path = root + "/calls.log";
   fs::remove(log_path);
-  fs::remove_all(root_ + "/frames");
-  fs::create_directories(root_ + "/frames");
+  fs::remove_all(root + "/frames");
+  fs::create_directories(root + "/frames");
   Lines arguments{"intro"};
   arguments += options.arguments;
   Lines environment = run_environment(*this, options);
@@ -182,14 +174,14 @@ RunResult Sandbox::run(const RunOptions& options) const {
   RunResult result;
   if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
-  result.out = read_file(root_ + "/stdout");
-  result.err = read_file(root_ + "/stderr");
+  result.out = read_file(root + "/stdout");
+  result.err = read_file(root + "/stderr");
   result.log = lines_of(read_file(log_path));
   return result;
 }
 
 Frame Sandbox::flip_frame(long number) const {
-  const std::string bytes = read_file(root_ + "/frames/flip-" + std::to_string(number) + ".pam");
+  const std::string bytes = read_file(root + "/frames/flip-" + std::to_string(number) + ".pam");
   const std::string header = "P7\nWIDTH 640\nHEIGHT 480\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
   Frame frame{std::vector<uint32_t>(640 * 480)};
   if (bytes.size() != header.size() + 4 * frame.pixels.size() || bytes.compare(0, header.size(), header) != 0) {
@@ -216,10 +208,6 @@ std::string read_file(const std::string& path) {
   return bytes.str();
 }
 
-bool starts_with(const std::string& line, const std::string& prefix) {
-  return line.compare(0, prefix.size(), prefix) == 0;
-}
-
 Lines lines_of(const std::string& text) {
   Lines lines;
   std::istringstream stream(text);
@@ -233,29 +221,6 @@ Lines matching(const Lines& lines, const Lines& prefixes) {
     if (std::any_of(prefixes.begin(), prefixes.end(), [&](const std::string& prefix) { return starts_with(line, prefix); }))
       kept.push_back(line);
   return kept;
-}
-
-Lines tail(const Lines& lines, size_t count) {
-  return Lines(lines.end() - long(std::min(count, lines.size())), lines.end());
-}
-
-size_t index_of(const Lines& lines, const std::string& line) {
-  return size_t(std::find(lines.begin(), lines.end(), line) - lines.begin());
-}
-
-Lines times(int count, const Lines& step) {
-  Lines lines;
-  for (int i = 0; i < count; ++i) lines += step;
-  return lines;
-}
-
-Lines& operator+=(Lines& lines, const Lines& more) {
-  lines.insert(lines.end(), more.begin(), more.end());
-  return lines;
-}
-
-std::string escape_in_frame(long frame) {
-  return "after_flip=" + std::to_string(intro_flips + frame - 1) + ":keydown=27";
 }
 
 Lines pacing(const Lines& log) {

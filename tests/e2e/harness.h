@@ -22,6 +22,7 @@
 // comes from the test's own environment minus any INTRO_DOUBLE_* variable.
 #pragma once
 
+#include <algorithm>
 #include <csignal>
 #include <cstdint>
 #include <functional>
@@ -69,20 +70,18 @@ struct Frame {
 };
 
 // A fresh temporary directory, removed with everything in it when the
-// sandbox goes. Layout: root()/run is directory(), the run's working
-// directory and default PWD, with data/ holding the two library links;
-// the log, the captured output and saved frames live beside it in root().
-class Sandbox {
- public:
+// sandbox goes. Layout: root/run is directory, the run's working directory
+// and default PWD, with data/ holding the two library links; the log, the
+// captured output and saved frames live beside it in root.
+struct Sandbox {
   explicit Sandbox(Library music = Library::music_double);
   ~Sandbox();
   Sandbox(const Sandbox&) = delete;
-  Sandbox& operator=(const Sandbox&) = delete;
 
-  const std::string& directory() const { return directory_; }
-  const std::string& root() const { return root_; }
+  const std::string root;
+  const std::string directory;
 
-  // Paths are relative to directory(); each replaces what was there.
+  // Paths are relative to directory; each replaces what was there.
   void place_library(const std::string& name, Library library) const;  // data/<name> a link to `library`
   void write_file(const std::string& relative, const std::string& bytes) const;
   void make_fifo(const std::string& relative) const;
@@ -107,10 +106,6 @@ class Sandbox {
   // A frame saved by the last run (INTRO_DOUBLE_SAVE_FLIPS); a missing or
   // malformed one fails the test and gives an empty frame.
   Frame flip_frame(long number) const;
-
- private:
-  std::string root_;
-  std::string directory_;
 };
 
 constexpr uint32_t panel_ink = 0xffff00ff;
@@ -124,21 +119,37 @@ std::string image_header(int width, int height, int depth = 32);
 // ---- What every run's log is checked with.
 
 std::string read_file(const std::string& path);
-bool starts_with(const std::string& line, const std::string& prefix);
 Lines lines_of(const std::string& text);
 // The lines that start with any of `prefixes`, in order.
 Lines matching(const Lines& lines, const Lines& prefixes);
-Lines tail(const Lines& lines, size_t count);
+
+inline bool starts_with(const std::string& line, const std::string& prefix) {
+  return line.compare(0, prefix.size(), prefix) == 0;
+}
+inline Lines tail(const Lines& lines, size_t count) {
+  return Lines(lines.end() - long(std::min(count, lines.size())), lines.end());
+}
 // Where the first line equal to `line` is (the number of lines if none).
-size_t index_of(const Lines& lines, const std::string& line);
-Lines times(int count, const Lines& step);  // `step` repeated
-Lines& operator+=(Lines& lines, const Lines& more);
+inline size_t index_of(const Lines& lines, const std::string& line) {
+  return size_t(std::find(lines.begin(), lines.end(), line) - lines.begin());
+}
+inline Lines& operator+=(Lines& lines, const Lines& more) {
+  lines.insert(lines.end(), more.begin(), more.end());
+  return lines;
+}
+inline Lines times(int count, const Lines& step) {  // `step` repeated
+  Lines lines;
+  for (int i = 0; i < count; ++i) lines += step;
+  return lines;
+}
 
 constexpr long intro_flips = 23 + 160 + 1;  // logo rise, divider lines, the finished lines
 constexpr int credit_bytes = 113;
 
 // The scripted Escape press that is taken in frame `frame` of the loop.
-std::string escape_in_frame(long frame);
+inline std::string escape_in_frame(long frame) {
+  return "after_flip=" + std::to_string(intro_flips + frame - 1) + ":keydown=27";
+}
 
 // The calls that pace what is seen: presents, waits, display clears and polls.
 Lines pacing(const Lines& log);
