@@ -212,11 +212,9 @@ int SDL_Flip(SDL_Surface* screen) {
 }
 
 int SDL_FillRect(SDL_Surface* dst, SDL_Rect* rect, Uint32 color) {
-  if (rect == nullptr)
-    record("SDL_FillRect %s null 0x%x", surface_name(dst).c_str(), color);
-  else
-    record("SDL_FillRect %s %d %d %u %u 0x%x", surface_name(dst).c_str(), rect->x, rect->y, rect->w, rect->h,
-           color);
+  char where[64] = "null";
+  if (rect != nullptr) std::snprintf(where, sizeof where, "%d %d %u %u", rect->x, rect->y, rect->w, rect->h);
+  record("SDL_FillRect %s %s 0x%x", surface_name(dst).c_str(), where, color);
   return memory_display::fill_rect(dst, rect, color);
 }
 
@@ -254,8 +252,7 @@ void SDL_Quit() {
 
 char* SDL_GetError() {
   record("SDL_GetError");
-  static char told_to_fail[] = "SDL_SetVideoMode was told to fail";
-  static char no_error[] = "";
+  static char told_to_fail[] = "SDL_SetVideoMode was told to fail", no_error[] = "";
   return set_video_mode_failed ? told_to_fail : no_error;
 }
 

@@ -22,6 +22,9 @@ using e2e::read_file;
 // the music library, but the closing still runs and the run exits with 1.
 TEST(BadFiles, AnUnusableAssetIsNamedAndSkipsTheScene) {
   const auto cut = [](size_t length) { return [=](const std::string& valid) { return valid.substr(0, length); }; };
+  const auto blank = [](int width, int height) {
+    return [=](const std::string&) { return image_header(width, height) + std::string(size_t(width) * height * 4, '\0'); };
+  };
   // 65535 × 65535 × 4 bytes do not fit a 32-bit address space: there the
   // loader refuses the size itself before it looks at the file's length.
   const char* huge_image_refusal = sizeof(size_t) < 8 ? "not enough memory for the image" : "the file is cut short";
@@ -43,10 +46,8 @@ TEST(BadFiles, AnUnusableAssetIsNamedAndSkipsTheScene) {
        huge_image_refusal},
       {"data/data03.dt", nullptr, "not a regular file"},
       {"data/data05.dt", nullptr, "not a regular file"},
-      {"data/data04.dt", [](const std::string&) { return image_header(255, 256) + std::string(255 * 256 * 4, '\0'); },
-       "the texture must be 256 x 256 pixels"},
-      {"data/data03.dt", [](const std::string&) { return image_header(600, 100) + std::string(600 * 100 * 4, '\0'); },
-       "the logo must be at most 562 x 469 pixels"},
+      {"data/data04.dt", blank(255, 256), "the texture must be 256 x 256 pixels"},
+      {"data/data03.dt", blank(600, 100), "the logo must be at most 562 x 469 pixels"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.asset) + ": " + c.reason);

@@ -1,6 +1,5 @@
 #include "e2e/harness.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -8,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -67,9 +67,8 @@ std::vector<char*> c_strings(Lines& strings) {
 }
 
 [[noreturn]] void exec_intro(const Sandbox& sandbox, Lines& arguments, Lines& environment) {
-  const int out = open((sandbox.root + "/stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  const int err = open((sandbox.root + "/stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 || chdir(sandbox.directory.c_str()) != 0)
+  if (!std::freopen((sandbox.root + "/stdout").c_str(), "w", stdout) ||
+      !std::freopen((sandbox.root + "/stderr").c_str(), "w", stderr) || chdir(sandbox.directory.c_str()) != 0)
     _exit(126);
   if (*INTRO_EMULATOR != '\0') {
     // qemu-user runs the executable with the program name given after -0,
