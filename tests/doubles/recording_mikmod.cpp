@@ -21,16 +21,18 @@
 //                              the intro's music thread writes to it concurrently.
 //   INTRO_DOUBLE_FAIL=MikMod_Init   MikMod_Init returns 1; "MikMod_Init:first" fails only the first
 //                              call (as when no sound device opens until md_device is set).
-//   INTRO_DOUBLE_INTERRUPT, _INTERRUPT_SIGNAL   as in the media double.
+//   INTRO_DOUBLE_INTERRUPT, _INTERRUPT_SIGNAL   as in the media double ("interrupt sent" follows
+//                              the line the signal was sent at).
 //
 // Player_Active returns 1 from Player_Start until Player_Stop.
 //
-// Player_Load hands out a module only when the file can be opened (its
-// content is not looked at), so a missing module file fails as it would.
+// Player_Load hands out a module only when the file can be read (its content
+// is not looked at), so a missing module file fails as it would.
 #include <mikmod.h>
 
+#include <unistd.h>
+
 #include <atomic>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -49,13 +51,6 @@ std::atomic<bool> playing{false};
 const char* module_name(const MODULE* module) {
   if (module == nullptr) return "null";
   return module == loaded_module.load() ? "module" : "foreign";
-}
-
-bool file_opens(const char* path) {
-  std::FILE* file = path != nullptr ? std::fopen(path, "rb") : nullptr;
-  if (file == nullptr) return false;
-  std::fclose(file);
-  return true;
 }
 
 // Logs the library's loading and unloading; declared after every other
@@ -91,20 +86,16 @@ int MikMod_Init(const CHAR* parameters) {
 
 void MikMod_Exit(void) { record("MikMod_Exit"); }
 
-// The position of the driver in the order MikMod_RegisterAllDrivers
-// registers them on Debian, counted from 1; 0 for an unknown alias.
+// The silent driver, the one alias the intro asks for, is the sixth that
+// MikMod_RegisterAllDrivers registers on Debian.
 int MikMod_DriverFromAlias(const CHAR* alias) {
   record("MikMod_DriverFromAlias %s", alias != nullptr ? alias : "(null)");
-  static const char* const aliases[] = {"pulseaudio", "sdl", "openal", "alsa", "oss",   "nosound",
-                                        "wav",        "aiff", "raw",   "pipe", "stdout"};
-  for (int i = 0; alias != nullptr && i < int(sizeof aliases / sizeof *aliases); ++i)
-    if (std::strcmp(alias, aliases[i]) == 0) return i + 1;
-  return 0;
+  return alias != nullptr && std::strcmp(alias, "nosound") == 0 ? 6 : 0;
 }
 
 MODULE* Player_Load(const CHAR* filename, int max_channels, BOOL curious) {
   record("Player_Load %s %d %d", filename != nullptr ? filename : "(null)", max_channels, curious);
-  if (!file_opens(filename)) return nullptr;
+  if (filename == nullptr || access(filename, R_OK) != 0) return nullptr;
   auto* module = static_cast<MODULE*>(std::calloc(1, sizeof(MODULE)));
   if (MODULE* previous = loaded_module.exchange(module)) {
     record("recording_mikmod leaked module");

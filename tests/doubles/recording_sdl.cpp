@@ -17,7 +17,6 @@
 //                                "SDL_FillRect display null 0x0"  (or "... <x> <y> <w> <h> 0x0")
 //                                "SDL_FreeSurface surface#1"      ("display", "null", "unknown")
 //                                "SDL_Flip"  "SDL_UpdateRect 170 190 301 101"
-//                                    (the surface is named at the end only when it is not the display)
 //                                "SDL_Delay 5"  "SDL_ShowCursor 0"  "SDL_Quit"  "SDL_GetError"
 //                                "SDL_PollEvent none"  "SDL_PollEvent keydown=27"
 //                              plus "recording_sdl loaded" when the library is loaded and, when it is
@@ -27,7 +26,7 @@
 //                                "after_flip=120:keydown=27,keyup=27;after_flip=200:quit".
 //                              Groups are separated by ';'; each group's events become pending, in
 //                              order, once that many SDL_Flip calls have happened. Events:
-//                              keydown=<sym>, keyup=<sym>, quit, motion (mouse motion to 0,0).
+//                              keydown=<sym>, keyup=<sym>, quit.
 //   INTRO_DOUBLE_SAVE_DIR=<dir> with
 //   INTRO_DOUBLE_SAVE_FLIPS=1,50,300     save the flipped surface at those SDL_Flip calls (counted
 //                                        from 1) as <dir>/flip-<n>.pam
@@ -37,18 +36,20 @@
 //                              takes its own names.
 //   INTRO_DOUBLE_REAL_DELAY=1  SDL_Delay really sleeps (off the virtual clock); by default it only
 //                              records, so runs are fast.
-//   INTRO_DOUBLE_HOLD=SDL_PollEvent:20  every call of that entry point takes 20 ms more after it is
-//                              logged (simulated on the virtual clock); a comma list of Name:ms.
 //   INTRO_DOUBLE_INTERRUPT=SDL_Delay 1@21;Player_Active@3  the process is sent a signal
 //                              (INTRO_DOUBLE_INTERRUPT_SIGNAL, a number, SIGINT by default) right
-//                              after the 21st logged line that starts with "SDL_Delay 1"; each
-//                              double counts its own lines, so the music double takes Player_Active.
+//                              after the 21st logged line that starts with "SDL_Delay 1", and the
+//                              log says "interrupt sent"; each double counts its own lines, so the
+//                              music double takes Player_Active.
 #include <SDL/SDL.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "doubles/double_support.h"
@@ -56,6 +57,8 @@
 #include "virtual_clock.h"
 
 using double_support::record;
+using double_support::split;
+using double_support::whole_number;
 
 namespace {
 
@@ -65,14 +68,9 @@ struct ScriptedEvent {
   SDL_Event event;
 };
 
-struct NamedSurface {
-  SDL_Surface* surface;
-  int number;
-};
-
 // Only the intro's main thread calls the media library.
 SDL_Surface* video_surface;
-std::vector<NamedSurface> live_surfaces;
+std::vector<std::pair<SDL_Surface*, int>> live_surfaces;  // each with the number that names it
 int surfaces_created;
 int video_mode_calls;
 long flips;
@@ -88,82 +86,58 @@ bool real_delay;
 std::string surface_name(const SDL_Surface* surface) {
   if (surface == nullptr) return "null";
   if (surface == video_surface) return "display";
-  for (const NamedSurface& named : live_surfaces)
-    if (named.surface == surface) return "surface#" + std::to_string(named.number);
+  for (const auto& [live, number] : live_surfaces)
+    if (live == surface) return "surface#" + std::to_string(number);
   return "unknown";
 }
 
-// " surface#3" for presenting a surface other than the display, else "".
-std::string unless_display(const SDL_Surface* surface) {
-  return surface == video_surface ? "" : " " + surface_name(surface);
-}
-
-void forget_surface(const SDL_Surface* surface) {
-  live_surfaces.erase(std::remove_if(live_surfaces.begin(), live_surfaces.end(),
-                                     [surface](const NamedSurface& named) { return named.surface == surface; }),
-                      live_surfaces.end());
-}
-
 // A binary PAM: red, green, blue, then byte 3 of every pixel.
-void save_flip(const SDL_Surface* surface, long number) {
-  const std::string path = save_directory + "/flip-" + std::to_string(number) + ".pam";
+void save_flip(const SDL_Surface* surface) {
+  const std::string path = save_directory + "/flip-" + std::to_string(flips) + ".pam";
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) double_support::configuration_error("INTRO_DOUBLE_SAVE_DIR", save_directory);
   std::fprintf(file, "P7\nWIDTH %d\nHEIGHT %d\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n", surface->w,
                surface->h);
-  const auto* bytes = static_cast<const unsigned char*>(surface->pixels);
-  for (size_t i = 0; i < size_t(surface->w) * size_t(surface->h); ++i) {
-    const unsigned char* pixel = bytes + 4 * i;
+  const auto* pixels = static_cast<const unsigned char*>(surface->pixels);
+  for (const auto* pixel = pixels; pixel < pixels + 4 * size_t(surface->w) * size_t(surface->h); pixel += 4) {
     const unsigned char red_first[4] = {pixel[2], pixel[1], pixel[0], pixel[3]};
     std::fwrite(red_first, 1, 4, file);
   }
   std::fclose(file);
 }
 
-SDL_Event parse_event(const std::string& text, const std::string& script) {
-  SDL_Event event;
-  std::memset(&event, 0, sizeof event);
-  const auto equals = text.find('=');
-  const std::string kind = text.substr(0, equals);
-  if (kind == "quit" && equals == std::string::npos) {
-    event.type = SDL_QUIT;
-  } else if (kind == "motion" && equals == std::string::npos) {
-    event.type = SDL_MOUSEMOTION;
-  } else if ((kind == "keydown" || kind == "keyup") && equals != std::string::npos) {
-    const long sym = double_support::whole_number(text.substr(equals + 1), "INTRO_DOUBLE_EVENTS");
-    event.type = kind == "keydown" ? SDL_KEYDOWN : SDL_KEYUP;
-    event.key.state = kind == "keydown" ? SDL_PRESSED : SDL_RELEASED;
-    event.key.keysym.sym = SDLKey(sym);
-  } else {
-    double_support::configuration_error("INTRO_DOUBLE_EVENTS", script);
-  }
-  return event;
-}
-
 // "after_flip=120:keydown=27,keyup=27;after_flip=200:quit"
-std::vector<ScriptedEvent> parse_event_script(const std::string& script) {
-  std::vector<ScriptedEvent> events;
-  const std::string prefix = "after_flip=";
-  for (const std::string& group : script.empty() ? std::vector<std::string>{} : double_support::split(script, ';')) {
-    const auto colon = group.find(':');
-    if (group.compare(0, prefix.size(), prefix) != 0 || colon == std::string::npos)
+void parse_event_script(const std::string& script) {
+  for (const std::string& group : split(script, ';')) {
+    long after = 0;
+    int events = 0;  // where the group's events start
+    if (std::sscanf(group.c_str(), "after_flip=%ld:%n", &after, &events) != 1 || events == 0)
       double_support::configuration_error("INTRO_DOUBLE_EVENTS", script);
-    const std::string count = group.substr(prefix.size(), colon - prefix.size());
-    const long after = double_support::whole_number(count, "INTRO_DOUBLE_EVENTS");
-    for (const std::string& text : double_support::split(group.substr(colon + 1), ','))
-      events.push_back({after, text, parse_event(text, script)});
+    for (const std::string& text : split(group.substr(size_t(events)), ',')) {
+      SDL_Event event;
+      std::memset(&event, 0, sizeof event);
+      const bool down = text.rfind("keydown=", 0) == 0;
+      if (text == "quit") {
+        event.type = SDL_QUIT;
+      } else if (down || text.rfind("keyup=", 0) == 0) {
+        event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+        event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+        event.key.keysym.sym = SDLKey(whole_number(text.substr(text.find('=') + 1), "INTRO_DOUBLE_EVENTS"));
+      } else {
+        double_support::configuration_error("INTRO_DOUBLE_EVENTS", script);
+      }
+      event_script.push_back({after, text, event});
+    }
   }
-  return events;
 }
 
 void configure() {
   using double_support::environment;
   double_support::configure_from_environment();
-  event_script = parse_event_script(environment("INTRO_DOUBLE_EVENTS"));
-  flips_to_save = double_support::number_list(environment("INTRO_DOUBLE_SAVE_FLIPS"), "INTRO_DOUBLE_SAVE_FLIPS");
+  parse_event_script(environment("INTRO_DOUBLE_EVENTS"));
+  for (const std::string& number : split(environment("INTRO_DOUBLE_SAVE_FLIPS"), ','))
+    flips_to_save.push_back(whole_number(number, "INTRO_DOUBLE_SAVE_FLIPS"));
   save_directory = environment("INTRO_DOUBLE_SAVE_DIR");
-  if (save_directory.empty() && !flips_to_save.empty())
-    double_support::configuration_error("INTRO_DOUBLE_SAVE_DIR", save_directory);
   real_delay = environment("INTRO_DOUBLE_REAL_DELAY") == "1";
 }
 
@@ -176,12 +150,12 @@ struct Lifetime {
   }
   ~Lifetime() {
     if (video_surface != nullptr) record("recording_sdl leaked display");
-    for (const NamedSurface& named : live_surfaces)
-      record("recording_sdl leaked surface#%d %dx%d", named.number, named.surface->w, named.surface->h);
+    for (const auto& [surface, number] : live_surfaces)
+      record("recording_sdl leaked surface#%d %dx%d", number, surface->w, surface->h);
     // A leak is reported once, here in the log; a leak checker watching the
     // process would otherwise report the same surface again.
     if (video_surface != nullptr) memory_display::delete_surface(video_surface);
-    for (const NamedSurface& named : live_surfaces) memory_display::delete_surface(named.surface);
+    for (const auto& live : live_surfaces) memory_display::delete_surface(live.first);
     record("recording_sdl unloaded");
     double_support::close_log();
   }
@@ -204,7 +178,7 @@ SDL_Surface* SDL_SetVideoMode(int width, int height, int bpp, Uint32 flags) {
 SDL_Surface* SDL_CreateRGBSurface(Uint32 flags, int width, int height, int depth, Uint32 r_mask,
                                   Uint32 g_mask, Uint32 b_mask, Uint32 a_mask) {
   SDL_Surface* surface = memory_display::new_surface(flags, width, height, depth);
-  if (surface != nullptr) live_surfaces.push_back({surface, ++surfaces_created});
+  if (surface != nullptr) live_surfaces.emplace_back(surface, ++surfaces_created);
   record("SDL_CreateRGBSurface 0x%x %d %d %d 0x%x 0x%x 0x%x 0x%x -> %s", flags, width, height, depth, r_mask,
          g_mask, b_mask, a_mask, surface_name(surface).c_str());
   return surface;
@@ -221,42 +195,41 @@ int SDL_ShowCursor(int toggle) {
 // this library never made (or already freed) is left alone and logged as
 // "unknown".
 void SDL_FreeSurface(SDL_Surface* surface) {
-  const std::string name = surface_name(surface);
-  record("SDL_FreeSurface %s", name.c_str());
-  if (name == "null" || name == "display" || name == "unknown") return;
-  forget_surface(surface);
+  const auto live = std::find_if(live_surfaces.begin(), live_surfaces.end(),
+                                 [surface](const auto& named) { return named.first == surface; });
+  record("SDL_FreeSurface %s", surface_name(surface).c_str());
+  if (live == live_surfaces.end()) return;
+  live_surfaces.erase(live);
   memory_display::delete_surface(surface);
 }
 
 int SDL_Flip(SDL_Surface* screen) {
-  record("SDL_Flip%s", unless_display(screen).c_str());
+  record("SDL_Flip");
   ++flips;
-  if (screen != nullptr && std::find(flips_to_save.begin(), flips_to_save.end(), flips) != flips_to_save.end())
-    save_flip(screen, flips);
+  if (screen != nullptr && std::count(flips_to_save.begin(), flips_to_save.end(), flips) != 0) save_flip(screen);
   memory_display::pass_present();
   return 0;
 }
 
 int SDL_FillRect(SDL_Surface* dst, SDL_Rect* rect, Uint32 color) {
-  if (rect == nullptr)
-    record("SDL_FillRect %s null 0x%x", surface_name(dst).c_str(), color);
-  else
-    record("SDL_FillRect %s %d %d %u %u 0x%x", surface_name(dst).c_str(), rect->x, rect->y, rect->w, rect->h,
-           color);
+  char where[64] = "null";
+  if (rect != nullptr) std::snprintf(where, sizeof where, "%d %d %u %u", rect->x, rect->y, rect->w, rect->h);
+  record("SDL_FillRect %s %s 0x%x", surface_name(dst).c_str(), where, color);
   return memory_display::fill_rect(dst, rect, color);
 }
 
-void SDL_UpdateRect(SDL_Surface* screen, Sint32 x, Sint32 y, Uint32 w, Uint32 h) {
-  record("SDL_UpdateRect %d %d %u %u%s", x, y, w, h, unless_display(screen).c_str());
+void SDL_UpdateRect(SDL_Surface*, Sint32 x, Sint32 y, Uint32 w, Uint32 h) {
+  record("SDL_UpdateRect %d %d %u %u", x, y, w, h);
   memory_display::pass_present();
 }
 
 void SDL_Delay(Uint32 milliseconds) {
   record("SDL_Delay %u", milliseconds);
-  if (virtual_clock_runs())
-    memory_display::pass_delay(milliseconds);
-  else if (real_delay)
-    double_support::sleep_milliseconds(milliseconds);
+  if (virtual_clock_runs()) return memory_display::pass_delay(milliseconds);
+  timespec remaining{time_t(milliseconds / 1000), long(milliseconds % 1000) * 1000000L};
+  // Like the real library's, a delay that a handled signal cuts short goes on.
+  while (real_delay && nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
+  }
 }
 
 // Hands out the scripted events whose flip count has been reached, in order.
@@ -279,8 +252,7 @@ void SDL_Quit() {
 
 char* SDL_GetError() {
   record("SDL_GetError");
-  static char told_to_fail[] = "SDL_SetVideoMode was told to fail";
-  static char no_error[] = "";
+  static char told_to_fail[] = "SDL_SetVideoMode was told to fail", no_error[] = "";
   return set_video_mode_failed ? told_to_fail : no_error;
 }
 
