@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -70,22 +69,8 @@ std::string decoded(const std::string& file, const std::string& arguments) {
   return run("ffmpeg -v error -i " + shell_quoted(file) + " " + arguments + " -").output;
 }
 
-// ffmpeg's checksum of every decoded picture and block of sound, one per line:
-// "stream, dts, pts, duration, size, md5".
+// ffmpeg's checksum of every decoded picture and block of sound, one per line.
 std::string checksums(const std::string& file) { return decoded(file, "-map 0:v -map 0:a -f framemd5"); }
-
-// The pictures (stream 0) and the samples (the durations of stream 1) that a checksum listing holds.
-std::pair<long, long> length_of(const std::string& listing) {
-  std::istringstream lines(listing);
-  long pictures = 0, sound = 0;
-  for (std::string line; std::getline(lines, line);) {
-    long stream, dts, pts, duration;
-    if (std::sscanf(line.c_str(), "%ld, %ld, %ld, %ld", &stream, &dts, &pts, &duration) != 4) continue;
-    if (stream == 0) ++pictures;
-    else sound += duration;
-  }
-  return {pictures, sound};
-}
 
 // One lossless recording, shared by the checks below, and a second one made
 // while a busy loop keeps the other core busy.
@@ -105,44 +90,36 @@ class LosslessRecording : public testing::Test {
   static inline CommandResult result, busy;
 };
 
-TEST_F(LosslessRecording, HoldsExactlyTheRunsFramesAndSoundAndIsTheSameWhenMadeOnABusyMachine) {
+TEST_F(LosslessRecording, IsTheSameWhenMadeOnABusyMachine) {
   ASSERT_EQ(result.status, 0) << result.output;
   ASSERT_EQ(busy.status, 0) << busy.output;
   EXPECT_EQ(streams(video), "ffv1,640,480,bgr0,60/1,N/A\nflac,48000,0/0,N/A\n");
-  const std::string listing = checksums(video);
-  EXPECT_EQ(length_of(listing), std::make_pair(frames, samples));
-  EXPECT_TRUE(listing == checksums(directory + "/busy.mkv")) << "the two recordings differ";
+  EXPECT_TRUE(checksums(video) == checksums(directory + "/busy.mkv")) << "the two recordings differ";
   // 346 frames / 60 = 5.77 s; nothing else is left in the directory, nothing partial.
   EXPECT_NE(result.output.find("recording: 5.7/5.7 s simulated, "), std::string::npos) << result.output;
   EXPECT_NE(result.output.find("wrote " + video + " (5.77 s of video)"), std::string::npos) << result.output;
   EXPECT_EQ(entries(directory), "busy.mkv\nrun.mkv\n");
 }
 
-// The background first lights the left edge (the paced intro lights at most
-// its divider rows there) in the frame where the music starts; the music
-// stops when the scene ends, and the fades and the credits are silent.
-TEST_F(LosslessRecording, SoundStartsAndEndsWithTheScene) {
+// Exactly the run's frames and samples. The background first lights the left
+// edge (the paced intro lights at most its divider rows there) in the frame
+// where the music starts; the music stops when the scene ends, and the fades
+// and the credits are silent.
+TEST_F(LosslessRecording, HoldsTheRunsFramesAndSamplesWithTheSoundOfTheScene) {
   const std::string edges = decoded(video, "-map 0:v -vf crop=1:480:0:0 -f rawvideo -pix_fmt gray");
+  ASSERT_EQ(long(edges.size()), frames * 480);
   long first_lit = 0;
-  while ((first_lit + 1) * 480 <= long(edges.size()) &&
-         std::count(edges.begin() + first_lit * 480, edges.begin() + (first_lit + 1) * 480, '\0') >= 380)
+  while (first_lit < frames && std::count(edges.begin() + first_lit * 480, edges.begin() + first_lit * 480 + 480, '\0') >= 380)
     ++first_lit;
   EXPECT_EQ(first_lit, first_scene_frame);
 
   const std::string pcm = decoded(video, "-map 0:a -f s16le -ac 2");
   ASSERT_EQ(long(pcm.size()), samples * 4);
-  auto level = [&](long sample) {
-    const auto* pair = reinterpret_cast<const int16_t*>(pcm.data()) + 2 * sample;
-    return std::max(std::abs(int(pair[0])), std::abs(int(pair[1])));
-  };
-  long first_sound = 0, loud = 0, after_scene = 0;
-  while (first_sound < samples && level(first_sound) == 0) ++first_sound;
-  const long scene_end = (intro_ms + scene_ms + teardown_ms) * 48;  // 48 samples a millisecond
-  for (long s = first_sound; s < scene_end; ++s) loud += level(s) > 1000;
-  for (long s = scene_end; s < samples; ++s) after_scene += level(s) != 0;
-  EXPECT_EQ(first_sound, intro_ms * 48);
-  EXPECT_GT(loud, 0);
-  EXPECT_EQ(after_scene, 0);
+  const auto* values = reinterpret_cast<const int16_t*>(pcm.data());  // two channels a sample
+  const long sound_start = 2 * intro_ms * 48, sound_end = 2 * (intro_ms + scene_ms + teardown_ms) * 48;  // 48 samples a ms
+  EXPECT_EQ(std::find_if(values, values + 2 * samples, [](int16_t v) { return v != 0; }) - values, sound_start);
+  EXPECT_TRUE(std::any_of(values + sound_start, values + sound_end, [](int16_t v) { return std::abs(v) > 1000; }));
+  EXPECT_TRUE(std::all_of(values + sound_end, values + 2 * samples, [](int16_t v) { return v == 0; }));
 }
 
 TEST(Recording, WritesAnMp4WithH264AndAacAtTheChosenRateAndScale) {

@@ -1,16 +1,15 @@
 #!/usr/bin/env python3
-"""Whole-system runs of the built intro with the real SDL 1.2 and libmikmod
-and the generated assets, under the conditions a user's machine may present.
-Each run starts in an empty temporary directory whose data/ links the
-libraries and the assets, so nothing the intro might write lands in the build.
-
-usage: system_test.py window INTRO DATA_DIR ARTEFACT_DIR SDL_LIBRARY...
-       system_test.py terminal INTRO DATA_DIR
-       system_test.py soundless INTRO DATA_DIR
-       system_test.py quiet_run_command PROJECT_DIR BUILD_DIR
-Prints what went wrong; exits 0, 1 on a fault, or 77 (ctest's skip) where
-the run cannot be shown on this machine.
-"""
+# Whole-system runs of the built intro with the real SDL 1.2 and libmikmod
+# and the generated assets, under the conditions a user's machine may present.
+# Each run starts in an empty temporary directory whose data/ links the
+# libraries and the assets, so nothing the intro might write lands in the build.
+#
+# usage: system_test.py window INTRO DATA_DIR ARTEFACT_DIR SDL_LIBRARY...
+#        system_test.py terminal INTRO DATA_DIR
+#        system_test.py soundless INTRO DATA_DIR
+#        system_test.py quiet_run_command PROJECT_DIR BUILD_DIR
+# Prints what went wrong; exits 0, 1 on a fault, or 77 (ctest's skip) where
+# the run cannot be shown on this machine.
 import glob
 import os
 import shlex
@@ -30,9 +29,9 @@ class Skipped(Exception):
     pass
 
 
+# Polls `condition` until it returns a true value, which is returned, or
+# for `timeout` seconds (then None).
 def wait_for(condition, timeout, interval=0.1):
-    """Polls `condition` until it returns a true value, which is returned, or
-    for `timeout` seconds (then None)."""
     deadline = time.monotonic() + timeout
     while not (value := condition()) and time.monotonic() < deadline:
         time.sleep(interval)
@@ -53,19 +52,18 @@ def listing(directory):
                   for root, folders, files in os.walk(directory) for name in folders + files)
 
 
-def start_intro(arguments, directory, libraries=None, output=subprocess.PIPE, **environment):
-    """The intro started in `directory`, with PWD naming `libraries` (default:
-    the same) and no media or sound driver forced; `environment` adds
-    variables, or removes them with None."""
+# The intro started in `directory`, with PWD naming `libraries` (default:
+# the same) and no media or sound driver forced; `environment` adds
+# variables, or removes them with None.
+def start_intro(arguments, directory, libraries=None, **environment):
     env = {**os.environ, "PWD": libraries or directory, "SDL_VIDEODRIVER": None, "SDL_AUDIODRIVER": None, **environment}
-    env = {name: value for name, value in env.items() if value is not None}
-    return subprocess.Popen(arguments, cwd=directory, env=env, stdout=output,
-                            stderr=subprocess.PIPE if output == subprocess.PIPE else output)
+    return subprocess.Popen(arguments, cwd=directory, env={name: value for name, value in env.items() if value is not None},
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
 
 
+# Repeats `end` (a key press, a signal) until the run ends: one may fall
+# in the paced intro or be lost on a busy machine. Returns the faults.
 def ended_with_zero(run, end, timeout=60):
-    """Repeats `end` (a key press, a signal) until the run ends: one may fall
-    in the paced intro or be lost on a busy machine. Returns the faults."""
     if not wait_for(lambda: end() or run.poll() is not None, timeout, interval=1):
         run.kill()
         return ["the intro did not end"]
@@ -77,19 +75,19 @@ def xdotool(display, *arguments):
                           capture_output=True, text=True, timeout=30).stdout.split()
 
 
+# The root window's pixels as RGB bytes; the picture is kept in `path`.
 def screenshot(display, path):
-    """The root window's pixels as RGB bytes; the picture is kept in `path`."""
     subprocess.run(["import", "-display", display, "-window", "root", path], check=True, timeout=30)
     return subprocess.run(["convert", path, "-depth", "8", "RGB:-"], check=True, capture_output=True,
                           timeout=30).stdout
 
 
+# One run under its own Xvfb (black root, display number of its own
+# choosing; -noreset, or it would reset when a client leaves): a window
+# with the intro's title shows a picture that is not blank and changes,
+# and Escape (windowed) or SIGTERM (full screen, where the media library
+# would otherwise take it) ends the run with status 0.
 def window_run(intro, data_dir, sdl_library, artefacts, mode):
-    """One run under its own Xvfb (black root, display number of its own
-    choosing; -noreset, or it would reset when a client leaves): a window
-    with the intro's title shows a picture that is not blank and changes,
-    and Escape (windowed) or SIGTERM (full screen, where the media library
-    would otherwise take it) ends the run with status 0."""
     name = f"{'sdl12-compat' if 'sdl12-compat' in sdl_library else 'sdl-1.2.15'}-{mode}"
     number, chosen = os.pipe()
     server = subprocess.Popen(["Xvfb", "-displayfd", str(chosen), "-br", "-noreset", "-nolisten", "tcp",
@@ -98,13 +96,12 @@ def window_run(intro, data_dir, sdl_library, artefacts, mode):
     display = ":" + os.read(number, 16).decode().strip()
     os.close(number)
     directory = run_directory(data_dir, sdl_library=sdl_library)
-    with open(f"{artefacts}/{name}-output.txt", "wb") as output:
-        run = start_intro([intro] + (["windowed"] if mode == "windowed" else []), directory, DISPLAY=display,
-                          output=output)
+    run = start_intro([intro] + (["windowed"] if mode == "windowed" else []), directory, DISPLAY=display)
     try:
         if not wait_for(lambda: run.poll() is not None or xdotool(display, "search", "--classname", "intro"), 60) \
                 or run.poll() is not None:
-            return [f"{name}: no window appeared (output in {artefacts}/{name}-output.txt)"]
+            run.kill()
+            return [f"{name}: no window appeared; the intro said {run.communicate()!r}"]
         shot = f"{artefacts}/{name}.png"
 
         def shown():  # a picture that is not blank: the root window is black
@@ -137,29 +134,29 @@ def window_run(intro, data_dir, sdl_library, artefacts, mode):
         shutil.rmtree(directory)
 
 
+# The real X window, windowed and full screen, with each SDL library
+# given (SDL 1.2.15 itself, the compatibility library over SDL 2). Now and
+# then SDL cannot open a freshly started server and the intro ends with its
+# display message; such a start is retried on a new server.
 def window(intro, data_dir, artefacts, *sdl_libraries):
-    """The real X window, windowed and full screen, with each SDL library
-    given (SDL 1.2.15 itself, the compatibility library over SDL 2). Now and
-    then SDL cannot open a freshly started server and the intro ends with its
-    display message; such a start is retried on a new server."""
     os.makedirs(artefacts, exist_ok=True)
-    faults = [f"no SDL library at {library}" for library in sdl_libraries if not os.path.isfile(library)]
-    for library in sdl_libraries if not faults else []:
+    faults = [] if len(sdl_libraries) == 2 else [f"two SDL libraries wanted, not {sdl_libraries}"]
+    for library in sdl_libraries:
         for mode in ("windowed", "fullscreen"):
             for _ in range(3):
                 found = window_run(intro, data_dir, library, artefacts, mode)
                 if not any("no window appeared" in fault for fault in found):
                     break
             faults += found
-    return faults or ([] if sdl_libraries else ["no SDL library given"])
+    return faults
 
 
+# An X display that cannot be reached, as over ssh with a display that
+# is gone: SDL falls back to colour ASCII in the terminal (a tmux pane). The
+# scene fills the band between the divider lines (terminal rows 16..30,
+# blank during the paced intro), Escape ends the run with status 0, and
+# the intro says why the picture went to the terminal.
 def terminal(intro, data_dir):
-    """An X display that cannot be reached, as over ssh with a display that
-    is gone: SDL falls back to colour ASCII in the terminal (a tmux pane). The
-    scene fills the band between the divider lines (terminal rows 16..30,
-    blank during the paced intro), Escape ends the run with status 0, and
-    the intro says why the picture went to the terminal."""
     number = next(n for n in range(4242, 5000) if not glob.glob(f"/tmp/.X{n}-lock") + glob.glob(f"/tmp/.X11-unix/X{n}"))
     directory, socket, columns = run_directory(data_dir), f"intro-terminal-{os.getpid()}", 100
     status, errors = f"{directory}/status", f"{directory}/errors"
@@ -190,13 +187,13 @@ def terminal(intro, data_dir):
         shutil.rmtree(directory)
 
 
+# No sound device: the intro takes the silent driver, and the music thread
+# plays the module through the scene; an interrupt ends it with status 0.
+# Standard error holds at most the intro's one line. The working directory
+# (the assets), PWD's directory (the libraries) and HOME are separate and
+# stay empty: a disk-writing sound driver would leave a file in the first,
+# a probe of the PulseAudio client would make ~/.config/pulse.
 def soundless(intro, data_dir):
-    """No sound device: the intro takes the silent driver, and the music thread
-    plays the module through the scene; an interrupt ends it with status 0.
-    Standard error holds at most the intro's one line. The working directory
-    (the assets), PWD's directory (the libraries) and HOME are separate and
-    stay empty: a disk-writing sound driver would leave a file in the first,
-    a probe of the PulseAudio client would make ~/.config/pulse."""
     runtime = os.environ.get("XDG_RUNTIME_DIR") or f"/run/user/{os.getuid()}"
     devices = glob.glob("/dev/snd/pcmC*p") + [path for path in ("/dev/dsp", f"{runtime}/pulse/native",
               f"{runtime}/pipewire-0", "/run/pulse/native", "/etc/asound.conf") if os.path.exists(path)]
@@ -220,9 +217,9 @@ def soundless(intro, data_dir):
     return faults
 
 
+# ./run-intro.sh on a built tree says nothing of the build: the intro's
+# usage line, naming the command typed, comes first and alone.
 def quiet_run_command(project, build):
-    """./run-intro.sh on a built tree says nothing of the build: the intro's
-    usage line, naming the command typed, comes first and alone."""
     run = subprocess.run(["./run-intro.sh", "Windowed"], cwd=project, env=dict(os.environ, INTRO_BUILD_DIR=build),
                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
     expected = (2, "usage: ./run-intro.sh [windowed]\n")
