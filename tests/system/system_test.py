@@ -12,6 +12,7 @@
 # the run cannot be shown on this machine (a test's result None).
 import glob
 import os
+import random
 import shlex
 import shutil
 import signal
@@ -78,19 +79,30 @@ def screenshot(display, path):
                           timeout=30).stdout
 
 
-# One run under its own Xvfb (black root, display number of its own
-# choosing; -noreset, or it would reset when a client leaves): a window
-# with the intro's title shows a picture that is not blank and changes,
-# and Escape (windowed) or SIGTERM (full screen, where the media library
-# would otherwise take it) ends the run with status 0.
+# A virtual X server with a black root on a free display number of its own,
+# taken at random (low numbers are the likeliest to be in use); its lock file
+# keeps other servers off it. Without -noreset it would reset when the
+# probing client leaves, and refuse the intro meanwhile.
+def start_xvfb():
+    for number in random.sample(range(100, 1000), 20):
+        if glob.glob(f"/tmp/.X{number}-lock") + glob.glob(f"/tmp/.X11-unix/X{number}"):
+            continue
+        server = subprocess.Popen(["Xvfb", f":{number}", "-br", "-noreset", "-nolisten", "tcp", "-screen", "0",
+                                   "640x480x24"], stderr=subprocess.DEVNULL)
+        if wait_for(lambda: server.poll() is not None or xdotool(f":{number}", "getdisplaygeometry"), 30) \
+                and server.poll() is None:
+            return server, f":{number}"
+        server.wait()  # taken meanwhile: another number
+    raise RuntimeError("no X display number could be had")
+
+
+# One run under its own Xvfb: a window with the intro's title shows a
+# picture that is not blank and changes, and Escape (windowed) or SIGTERM
+# (full screen, where the media library would otherwise take it) ends the
+# run with status 0.
 def window_run(intro, data_dir, sdl_library, artefacts, mode):
     name = f"{'sdl12-compat' if 'sdl12-compat' in sdl_library else 'sdl-1.2.15'}-{mode}"
-    number, chosen = os.pipe()
-    server = subprocess.Popen(["Xvfb", "-displayfd", str(chosen), "-br", "-noreset", "-nolisten", "tcp",
-                               "-screen", "0", "640x480x24"], pass_fds=[chosen], stderr=subprocess.DEVNULL)
-    os.close(chosen)
-    display = ":" + os.read(number, 16).decode().strip()
-    os.close(number)
+    server, display = start_xvfb()
     directory = run_directory(data_dir, sdl_library=sdl_library)
     run = start_intro([intro] + (["windowed"] if mode == "windowed" else []), directory, DISPLAY=display)
     try:
