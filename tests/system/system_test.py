@@ -4,7 +4,7 @@
 # Each run starts in an empty temporary directory whose data/ links the
 # libraries and the assets, so nothing the intro might write lands in the build.
 #
-# usage: system_test.py window INTRO DATA_DIR ARTEFACT_DIR SDL_LIBRARY...
+# usage: system_test.py window INTRO DATA_DIR ARTEFACT_DIR SDL_LIBRARY COMPAT_SDL_LIBRARY
 #        system_test.py terminal INTRO DATA_DIR
 #        system_test.py soundless INTRO DATA_DIR
 #        system_test.py quiet_run_command PROJECT_DIR BUILD_DIR
@@ -12,6 +12,7 @@
 # the run cannot be shown on this machine (a test's result None).
 import glob
 import os
+import pathlib
 import random
 import shlex
 import shutil
@@ -186,8 +187,8 @@ def terminal(intro, data_dir):
             return ["no scene drawn in the terminal; the screen was:", tmux("capture-pane", "-p", "-t", "intro")]
         if not wait_for(escape_ends_it, 60, interval=2):
             return ["the intro did not end after Escape"]
-        said = open(errors, errors="replace").read()
-        faults = [] if open(status).read().strip() == "0" else [f"exit status {open(status).read().strip()}"]
+        code, said = (pathlib.Path(path).read_text(errors="replace") for path in (status, errors))
+        faults = [] if code.strip() == "0" else [f"exit status {code.strip()}"]
         why = f"The X display :{number} could not be reached, so the intro was drawn in the terminal"
         return faults + ([] if why in said else [f"standard error does not say why: {said!r}"])
     finally:
