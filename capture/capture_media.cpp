@@ -17,10 +17,6 @@
 // from the scene's first look at its input, SDL_PollEvent delivers one Escape
 // key press. INTRO_CAPTURE_TOTAL_SECONDS, the run's simulated length, is shown
 // in the progress line.
-//
-// With INTRO_CAPTURE_PRESENTED_LOG set, every picture the intro presents (and
-// the display as it opened) is logged there as one line: a hash of its pixels
-// with byte 3 cleared, so a recording can be checked against what was shown.
 #include <SDL/SDL.h>
 #include <dlfcn.h>
 #include <unistd.h>
@@ -32,7 +28,6 @@
 #include <string>
 
 #include "memory_display.h"
-#include "picture_hash.h"
 #include "stream_writer.h"
 #include "virtual_clock.h"
 
@@ -66,7 +61,6 @@ struct MediaCapture {
   int64_t last_progress_ns = 0;  // real time of the last progress line
   bool progress_on_tty = false;
   std::string error;
-  FILE* presented_log = nullptr;
 };
 
 // Never destroyed: the picture stream is finished by SDL_Quit or by
@@ -122,11 +116,6 @@ void decide_frames_until(int64_t end_frame) {
   capture.latest = std::make_shared<std::vector<uint8_t>>(picture_bytes);
 }
 
-void log_presented(const std::vector<uint8_t>& picture) {
-  if (capture.presented_log != nullptr)
-    std::fprintf(capture.presented_log, "%016llx\n", static_cast<unsigned long long>(picture_hash(picture.data(), picture.size())));
-}
-
 // Simulated time has passed: the sound follows, the user sees how far it got.
 void time_passed() {
   sound_until(intro_clock_now_ns());
@@ -137,7 +126,6 @@ void present(SDL_Surface* surface) {
   if (surface == nullptr || surface != capture.display) return;
   decide_frames_until(frames_before(intro_clock_now_ns()));
   std::memcpy(capture.latest->data(), capture.display->pixels, picture_bytes);
-  log_presented(*capture.latest);
   memory_display::pass_present();
   time_passed();
 }
@@ -151,8 +139,6 @@ void close_capture() {
   if (end != nullptr) end((end_frame * ns_per_second + capture.fps - 1) / capture.fps);
   stream_finish(capture.video, reader_wait_seconds);
   print_progress(true);
-  if (capture.presented_log != nullptr) std::fclose(capture.presented_log);
-  capture.presented_log = nullptr;
   memory_display::delete_surface(capture.display);
   capture.display = nullptr;
   capture.latest.reset();
@@ -188,8 +174,6 @@ bool configure() {
   capture.scene_ns = scene_ms * 1000000;
   const char* total = std::getenv("INTRO_CAPTURE_TOTAL_SECONDS");
   capture.total_seconds = total != nullptr ? std::atof(total) : 0;
-  if (const char* log_path = std::getenv("INTRO_CAPTURE_PRESENTED_LOG"); log_path != nullptr && *log_path != '\0')
-    capture.presented_log = std::fopen(log_path, "w");
   stream_start(capture.video, video_path, "the picture stream", video_queue_limit);
   return true;
 }
@@ -214,7 +198,6 @@ CAPTURE_EXPORT SDL_Surface* SDL_SetVideoMode(int width, int height, int bpp, Uin
   }
   capture.progress_on_tty = isatty(STDERR_FILENO) != 0;
   capture.latest = std::make_shared<std::vector<uint8_t>>(picture_bytes);  // the display opens black
-  log_presented(*capture.latest);
   capture.real_start_ns = capture.last_progress_ns = monotonic_ns();
   return capture.display;
 }

@@ -9,39 +9,32 @@
 #                          I386_MEDIA_DOUBLE I386_MUSIC_DOUBLE [EMULATOR]
 set -euo pipefail
 
-native=$(realpath "$1") data=$(realpath "$2") intro=$(realpath "$3") draw_frames=$(realpath "$4")
-media_double=$(realpath "$5") music_double=$(realpath "$6")
+native=$(realpath "$1") data=$(realpath "$2")
 emulator=(${7:+"$7"})
 work=$(mktemp -d /tmp/intro-i386-frames-XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
 cd "$data/.."
 "$native/tests/draw_frames" "$work/x86-64.frames"
-"${emulator[@]}" "$draw_frames" "$work/i386.frames"
-INTRO_FAST_PATHS=off "${emulator[@]}" "$draw_frames" "$work/i386-plain.frames"
-cmp "$work/x86-64.frames" "$work/i386.frames"
-cmp "$work/x86-64.frames" "$work/i386-plain.frames"
+for paths in on off; do
+  INTRO_FAST_PATHS=$paths "${emulator[@]}" "$(realpath "$4")" "$work/i386.frames"
+  cmp "$work/x86-64.frames" "$work/i386.frames"
+done
 echo "$(($(stat -c %s "$work/x86-64.frames") / (640 * 480 * 4))) loop frames alike on both paths"
 
-# One run: NAME, then the command that runs the intro, in a directory whose
-# data/ holds the generated assets and that build's two doubles.
-saved_flips=1,12,23,100,184
+# One run: NAME, the build's media and music doubles, then the command that
+# runs its intro; it saves these presented frames and ends with Escape.
+saved_flips="1 12 23 100 184"
 run() {
-  local name=$1 media=$2 music=$3
-  shift 3
-  local directory=$work/$name
-  mkdir -p "$directory/data" "$directory/frames"
-  ln -s "$data"/data0[1-5].dt "$directory/data/"
-  ln -s "$media" "$directory/data/sdl.library"
-  ln -s "$music" "$directory/data/mikmod.library"
-  (cd "$directory" && PWD=$directory SDL_VIDEODRIVER=dummy PULSE_SERVER=unix:$work/none \
-     INTRO_DOUBLE_LOG=$directory/calls.log INTRO_DOUBLE_SAVE_DIR=$directory/frames \
-     INTRO_DOUBLE_SAVE_FLIPS=$saved_flips INTRO_DOUBLE_EVENTS=after_flip=190:keydown=27 \
-     "$@" windowed)
+  mkdir -p "$work/$1/data" "$work/$1/frames"
+  ln -s "$data"/data0[1-5].dt "$work/$1/data/"
+  ln -s "$(realpath "$2")" "$work/$1/data/sdl.library"
+  ln -s "$(realpath "$3")" "$work/$1/data/mikmod.library"
+  (cd "$work/$1" && PWD=$work/$1 SDL_VIDEODRIVER=dummy PULSE_SERVER=unix:$work/none INTRO_DOUBLE_LOG=$work/$1/calls.log \
+     INTRO_DOUBLE_SAVE_DIR=$work/$1/frames INTRO_DOUBLE_SAVE_FLIPS=${saved_flips// /,} \
+     INTRO_DOUBLE_EVENTS=after_flip=190:keydown=27 "${@:4}" windowed)
 }
 run x86-64 "$native/tests/librecording_sdl.so" "$native/tests/librecording_mikmod.so" "$native/intro"
-run i386 "$media_double" "$music_double" "${emulator[@]}" "$intro"
-for flip in ${saved_flips//,/ }; do
-  cmp "$work/x86-64/frames/flip-$flip.pam" "$work/i386/frames/flip-$flip.pam"
-done
+run i386 "$5" "$6" "${emulator[@]}" "$(realpath "$3")"
+for flip in $saved_flips; do cmp "$work/x86-64/frames/flip-$flip.pam" "$work/i386/frames/flip-$flip.pam"; done
 echo "frames $saved_flips of the run alike"
