@@ -74,7 +74,6 @@ std::vector<std::pair<SDL_Surface*, int>> live_surfaces;  // each with the numbe
 int surfaces_created;
 int video_mode_calls;
 long flips;
-int cursor_shown = 1;
 bool set_video_mode_failed;
 
 std::vector<ScriptedEvent> event_script;
@@ -184,11 +183,9 @@ SDL_Surface* SDL_CreateRGBSurface(Uint32 flags, int width, int height, int depth
   return surface;
 }
 
-int SDL_ShowCursor(int toggle) {
+int SDL_ShowCursor(int toggle) {  // the intro only hides the cursor and ignores the answer
   record("SDL_ShowCursor %d", toggle);
-  const int previous = cursor_shown;
-  if (toggle >= 0) cursor_shown = toggle != 0;
-  return previous;
+  return 1;
 }
 
 // Like the real library, freeing the video surface does nothing; a surface
