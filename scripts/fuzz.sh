@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs them side by side, each for
-# a bounded time (FUZZ_SECONDS, default 60) from the seed corpus in
+# a bounded time (FUZZ_SECONDS, default 45) from the seed corpus in
 # tests/fuzz/corpus. New inputs go to a scratch copy, never into the
 # repository. Any crash, leak or sanitizer report fails the run.
 set -euo pipefail
 project_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_dir=$project_root/build-fuzz
-seconds=${FUZZ_SECONDS:-60}
+seconds=${FUZZ_SECONDS:-45}
 
 if [[ ! -f $build_dir/CMakeCache.txt ]]; then
   CC=clang CXX=clang++ cmake -S "$project_root" -B "$build_dir" -DINTRO_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
