@@ -18,8 +18,7 @@ trap 'rm -rf "$scratch"' EXIT
 
 # One target per core: the targets run side by side, each for the whole time.
 fuzz() {
-  local target=$1 name
-  name=$(basename "$target" _fuzz)
+  local target=$1 name=$2
   mkdir -p "$scratch/$name"
   cp -r "$project_root/tests/fuzz/corpus/$name/." "$scratch/$name/" 2>/dev/null || true
   (cd "$scratch" && exec "$target" -max_total_time="$seconds" -print_final_stats=1 "$scratch/$name" \
@@ -29,7 +28,7 @@ fuzz() {
 names=() runs=()
 for target in "$build_dir"/tests/fuzz/*_fuzz; do
   names+=("$(basename "$target" _fuzz)")
-  fuzz "$target" &
+  fuzz "$target" "${names[-1]}" &
   runs+=($!)
 done
 found_fault=0
