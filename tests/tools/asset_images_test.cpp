@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 #include <string>
 
 #include "gfx/atlas.h"
@@ -18,19 +19,19 @@ namespace {
 
 SDL_Surface* load(const char* name) {
   open_test_display();
-  return load_image((std::string(INTRO_DATA_DIR_PATH) + "/" + name).c_str());
+  SDL_Surface* image = load_image((std::string(INTRO_DATA_DIR_PATH) + "/" + name).c_str());
+  if (image == nullptr) throw std::runtime_error(std::string("cannot load ") + name);  // fails the test
+  return image;
 }
 
-const uint8_t* pixel(const SDL_Surface* image, int x, int y) {
-  return static_cast<const uint8_t*>(image->pixels) + (size_t(y) * size_t(image->w) + size_t(x)) * 4;
-}
+int channel(SDL_Surface* image, int x, int y, int byte) { return int(pixel_at(image, x, y) >> 8 * byte & 0xff); }
 
 // Mean of one colour byte over the fully opaque pixels.
-double mean_opaque_byte(const SDL_Surface* image, int byte) {
+double mean_opaque_byte(SDL_Surface* image, int byte) {
   double sum = 0, count = 0;
   for (int y = 0; y < image->h; ++y)
     for (int x = 0; x < image->w; ++x)
-      if (pixel(image, x, y)[3] == 255) sum += pixel(image, x, y)[byte], ++count;
+      if (channel(image, x, y, 3) == 255) sum += channel(image, x, y, byte), ++count;
   return count ? sum / count : 0;
 }
 
@@ -51,7 +52,6 @@ GlyphAtlas* expect_font_sheet(const SDL_Surface* sheet, int cell) {
 // The big font is gold to crimson: more red (byte 2) than blue.
 TEST(Fonts, BigSheetHasEveryUsedSlotAndIsStoredBlueFirst) {
   SDL_Surface* sheet = load("data01.dt");
-  ASSERT_NE(sheet, nullptr);
   glyph_atlas_free(expect_font_sheet(sheet, 32));
   EXPECT_GT(mean_opaque_byte(sheet, 2), mean_opaque_byte(sheet, 0) + 40);
 }
@@ -62,17 +62,14 @@ TEST(Fonts, BigSheetHasEveryUsedSlotAndIsStoredBlueFirst) {
 // columns) centred in the slot within a pixel. Every line of the panel then
 // fits its 256-pixel column.
 TEST(Fonts, SmallGlyphsFillTheirEightPixelSlotAndEveryPanelLineFitsItsColumn) {
-  SDL_Surface* sheet = load("data02.dt");
-  ASSERT_NE(sheet, nullptr);
-  GlyphAtlas* atlas = expect_font_sheet(sheet, 16);
+  GlyphAtlas* atlas = expect_font_sheet(load("data02.dt"), 16);
   int widths[256] = {};
   for (int slot = 0; slot < 92; ++slot) {
-    const SDL_Surface* glyph = atlas->glyphs[size_t(slot)];
+    SDL_Surface* glyph = atlas->glyphs[size_t(slot)];
     if (glyph->w == 0) continue;
     int left = glyph->w, right = -1;
-    for (int y = 0; y < glyph->h; ++y)
-      for (int x = 0; x < glyph->w; ++x)
-        if (pixel(glyph, x, y)[3] > 1) left = std::min(left, x), right = std::max(right, x);
+    for (int i = 0; i < glyph->w * glyph->h; ++i)
+      if (pixels_of(glyph)[i] >> 24 > 1) left = std::min(left, i % glyph->w), right = std::max(right, i % glyph->w);
     EXPECT_TRUE(glyph->w >= 6 && glyph->w <= 8) << "slot " << slot << " is " << glyph->w << " wide";
     EXPECT_LE(std::abs((left + right) / 2.0 - 3.5), 1.0) << "slot " << slot << " inked in " << left << ".." << right;
     widths[uint8_t(character_order[slot])] = glyph->w;
@@ -89,7 +86,6 @@ TEST(Fonts, SmallGlyphsFillTheirEightPixelSlotAndEveryPanelLineFitsItsColumn) {
 // leaves room to sway; mid-range colours leave room for the ±120 wobble.
 TEST(Logo, HeightPutsTheDividerOnRow171AndWidthLeavesRoomToSway) {
   SDL_Surface* logo = load("data03.dt");
-  ASSERT_NE(logo, nullptr);
   EXPECT_EQ(logo->h, 161);
   EXPECT_TRUE(logo->w >= 300 && logo->w <= 562) << logo->w;
   for (int byte = 0; byte < 3; ++byte)
@@ -100,12 +96,11 @@ TEST(Logo, HeightPutsTheDividerOnRow171AndWidthLeavesRoomToSway) {
 // the seams no more than inside; blue-violet, stored red first.
 TEST(Texture, OpaqueSmoothAndSeamlessInBothDirections) {
   SDL_Surface* texture = load("data04.dt");
-  ASSERT_NE(texture, nullptr);
   ASSERT_EQ(texture->w, 256);
   ASSERT_EQ(texture->h, 256);
   auto difference = [&](int x0, int y0, int x1, int y1) {
     int sum = 0;
-    for (int byte = 0; byte < 3; ++byte) sum += std::abs(pixel(texture, x0, y0)[byte] - pixel(texture, x1, y1)[byte]);
+    for (int byte = 0; byte < 3; ++byte) sum += std::abs(channel(texture, x0, y0, byte) - channel(texture, x1, y1, byte));
     return sum;
   };
   double inside = 0, seam_x = 0, seam_y = 0;
