@@ -6,25 +6,12 @@
 #include "support/font_sheet.h"
 #include "support/media_double.h"
 
-namespace {
-
-int freed_surfaces, surfaces_allowed;
-
-// A fresh display whose free counts the surfaces it releases.
-void open_counting_display() {
-  open_test_display();
-  freed_surfaces = 0;
-  lib::SDL_FreeSurface = [](SDL_Surface* surface) { ++freed_surfaces, ::SDL_FreeSurface(surface); };
-}
-
-}  // namespace
-
 // A glyph runs from the first inked column to the last one, excluded: ink in
 // columns 3, 7 and 12 gives 9 pixels, in 0 and 15 gives 15, in one column
 // none. Byte 3 alone decides: alpha 1 is ink, white at alpha 0 is not. An
 // empty cell gives a transparent glyph a quarter of the cell wide.
 TEST(GlyphAtlas, WidthRunsFromTheFirstInkedColumnToTheLastExcluded) {
-  open_counting_display();
+  open_test_display();
   struct Cell { std::initializer_list<int> columns; uint32_t ink; int width; };
   for (const Cell& c : {Cell{{3, 7, 12}, 0xff102030, 9}, {{0, 15}, 0xff102030, 15}, {{6}, 0xff102030, 0},
                         {{2, 10}, 0x01000000, 8}, {{}, 0, 4}}) {
@@ -44,7 +31,10 @@ TEST(GlyphAtlas, WidthRunsFromTheFirstInkedColumnToTheLastExcluded) {
 // 16-bit count holds gives 32767 glyphs, and a glyph surface that cannot be
 // made leaves none and frees what was made.
 TEST(GlyphAtlas, CutsWholeCellsRowByRowUpToTheCountsLimitAndAFailureLeavesNothing) {
-  open_counting_display();
+  open_test_display();
+  static int freed_surfaces, surfaces_allowed;  // static: the bound entry points below cannot capture
+  freed_surfaces = 0;
+  lib::SDL_FreeSurface = [](SDL_Surface* surface) { ++freed_surfaces, ::SDL_FreeSurface(surface); };
   SDL_Surface* sheet = make_indexed_sheet(32, 16, 2, 32);
   pixel_at(sheet, 1, 40) = 0x80aabbcc;
   GlyphAtlas* atlas = glyph_atlas_build(sheet, 32);

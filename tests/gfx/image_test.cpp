@@ -19,8 +19,7 @@ TEST(LoadImage, CopiesPixelsByteForByte) {
   write_file("data/image.dt", file);
   SDL_Surface* image = load_image("data/image.dt");
   ASSERT_NE(image, nullptr);
-  EXPECT_EQ(image->w, 3);
-  EXPECT_EQ(image->h, 2);
+  EXPECT_EQ(std::pair(image->w, image->h), std::pair(3, 2));
   EXPECT_EQ((std::vector<uint32_t>(pixels_of(image), pixels_of(image) + 6)),
             (std::vector<uint32_t>{0x801e1400, 0x801e1401, 0x801e1402, 0x801e1403, 0x801e1404, 0x801e1405}));
   write_file("data/image.dt", image_bytes(0, 7, {}));
