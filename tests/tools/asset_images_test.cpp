@@ -30,9 +30,8 @@ int channel(SDL_Surface* image, int x, int y, int byte) { return int(pixel_at(im
 // Mean of one colour byte over the fully opaque pixels.
 double mean_opaque_byte(SDL_Surface* image, int byte) {
   double sum = 0, count = 0;
-  for (int y = 0; y < image->h; ++y)
-    for (int x = 0; x < image->w; ++x)
-      if (channel(image, x, y, 3) == 255) sum += channel(image, x, y, byte), ++count;
+  for (size_t i = 0; i < size_t(image->w) * size_t(image->h); ++i)
+    if (pixels_of(image)[i] >> 24 == 255) sum += pixels_of(image)[i] >> 8 * byte & 0xff, ++count;
   return count ? sum / count : 0;
 }
 
