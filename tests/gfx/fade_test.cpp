@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <vector>
 
 #include "gfx/frame.h"
@@ -32,7 +31,7 @@ TEST(Fades, FadeInPresentsOnlyTheCentredImageAtEveryLevelAndKeepsTargetAlpha) {
   SDL_Surface* image = make_surface(301, 101, bytes(200, 90, 17, 0));  // transparent: black at every level
   pixel_at(image, 0, 0) = bytes(255, 128, 0, 255);
   pixel_at(image, 300, 100) = bytes(255, 128, 0, 128);
-  std::fill(pixels_of(display), pixels_of(display) + 640 * 480, bytes(9, 9, 9, 33));
+  lib::SDL_FillRect(display, nullptr, bytes(9, 9, 9, 33));
   fade_in_image(image, display);
   ASSERT_EQ(presented.size(), 51u);
   EXPECT_EQ(shown(0, 170, 190), bytes(0, 0, 0, 33));
