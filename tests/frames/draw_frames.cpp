@@ -22,7 +22,6 @@ int main(int argc, char** argv) {
   set_up_real_scene(scene, "draw_frames");
   std::FILE* out = std::fopen(argv[1], "wb");
   if (out == nullptr) return 1;
-  const FrameView frame = frame_of(display);
   // The fade-in at its start, half way and over; the background, the logo's
   // wobble and the scroller at steps spread over their ranges.
   for (const int fade : {0, 128, 255}) {
@@ -32,7 +31,7 @@ int main(int argc, char** argv) {
       scene.state.tick = 300 + step;
       scene.state.phase = 123.5 + step * 0.37;
       scene.state.scroll_x = 640.0 - step * 2.5;
-      draw_scene_frame(scene, frame);
+      draw_scene_frame(scene, frame_of(display));
       std::fwrite(display->pixels, 4, size_t(display->w) * size_t(display->h), out);
     }
   }

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <numeric>
 #include <string>
 
 #include "gfx/image.h"
@@ -18,9 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (fd < 0 || write(fd, data, size) != ssize_t(size)) return 0;
   if (SDL_Surface* surface = load_image(("/proc/self/fd/" + std::to_string(fd)).c_str())) {
     const auto* pixels = static_cast<const uint8_t*>(surface->pixels);
-    unsigned sum = 0;
-    for (size_t i = 0; i < size_t(surface->w) * size_t(surface->h) * 4; ++i) sum += pixels[i];
-    pixel_sum = sum;
+    pixel_sum = std::accumulate(pixels, pixels + size_t(surface->w) * size_t(surface->h) * 4, 0u);
     SDL_FreeSurface(surface);
   }
   close(fd);

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <vector>
 
 #include "gfx/frame.h"
@@ -17,14 +16,6 @@ std::vector<std::vector<uint32_t>> presented;
 
 void present(SDL_Surface* display) { presented.emplace_back(pixels_of(display), pixels_of(display) + 640 * 480); }
 
-SDL_Surface* open_recording_display() {
-  SDL_Surface* display = open_test_display();
-  lib::SDL_UpdateRect = [](SDL_Surface* s, Sint32, Sint32, Uint32, Uint32) { present(s); };
-  lib::SDL_Flip = [](SDL_Surface* s) { return present(s), 0; };
-  presented.clear();
-  return display;
-}
-
 uint32_t shown(size_t presentation, int x, int y) { return presented[presentation][size_t(y) * 640 + size_t(x)]; }
 
 }  // namespace
@@ -34,11 +25,13 @@ uint32_t shown(size_t presentation, int x, int y) { return presented[presentatio
 // (5, 2, 0) at level 5 and (250, 125, 0) at 250, with alpha 128 (125, 62, 0).
 // Byte 3 stays the display's; an image wider than the display is not shown.
 TEST(Fades, FadeInPresentsOnlyTheCentredImageAtEveryLevelAndKeepsTargetAlpha) {
-  SDL_Surface* display = open_recording_display();
+  SDL_Surface* display = open_test_display();
+  lib::SDL_UpdateRect = [](SDL_Surface* s, Sint32, Sint32, Uint32, Uint32) { present(s); };
+  presented.clear();
   SDL_Surface* image = make_surface(301, 101, bytes(200, 90, 17, 0));  // transparent: black at every level
   pixel_at(image, 0, 0) = bytes(255, 128, 0, 255);
   pixel_at(image, 300, 100) = bytes(255, 128, 0, 128);
-  std::fill(pixels_of(display), pixels_of(display) + 640 * 480, bytes(9, 9, 9, 33));
+  lib::SDL_FillRect(display, nullptr, bytes(9, 9, 9, 33));
   fade_in_image(image, display);
   ASSERT_EQ(presented.size(), 51u);
   EXPECT_EQ(shown(0, 170, 190), bytes(0, 0, 0, 33));
@@ -57,7 +50,9 @@ TEST(Fades, FadeInPresentsOnlyTheCentredImageAtEveryLevelAndKeepsTargetAlpha) {
 // subtraction: bytes scaled by a, a², a³ and byte 3 cleared. A byte of 255
 // gives the rows below; 101 gives 95, 91, 86 at a = 0.95.
 TEST(Fades, FadeToBlackMakesTwentyFramesFromTheSnapshot) {
-  SDL_Surface* display = open_recording_display();
+  SDL_Surface* display = open_test_display();
+  lib::SDL_Flip = [](SDL_Surface* s) { return present(s), 0; };
+  presented.clear();
   pixel_at(display, 0, 0) = bytes(255, 255, 255, 255);
   pixel_at(display, 639, 479) = bytes(101, 101, 101, 255);
   fade_to_black(display);

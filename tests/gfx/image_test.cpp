@@ -6,23 +6,21 @@
 #include "support/asset_files.h"
 #include "support/media_double.h"
 
-// A 3 × 2 image written byte by byte: the header, then words whose byte 0
-// comes first in the file; bytes past the last pixel are ignored. A 0 × 7
-// image is whole. (Every kind of file the loader refuses, one byte short
-// included, is run end to end, named in the intro's message, by BadFiles.)
+// A 3 × 2 image, its words stored byte 0 first, with three bytes past the
+// last pixel, which are ignored; a 0 × 7 image is whole. (Every kind of file
+// the loader refuses, one byte short included, is run end to end, named in
+// the intro's message, by BadFiles.)
 TEST(LoadImage, CopiesPixelsByteForByte) {
   open_test_display();
   ScratchDirectory scratch;
-  Bytes file = {3, 0, 2, 0, 32, 0};
-  for (int i = 0; i < 6; ++i) file.insert(file.end(), {uint8_t(i), 0x14, 0x1e, 0x80});
+  const std::vector<uint32_t> words = {0x801e1400, 0x801e1401, 0x801e1402, 0x801e1403, 0x801e1404, 0x801e1405};
+  Bytes file = image_bytes(3, 2, words);
   file.insert(file.end(), {1, 2, 3});
   write_file("data/image.dt", file);
   SDL_Surface* image = load_image("data/image.dt");
   ASSERT_NE(image, nullptr);
-  EXPECT_EQ(image->w, 3);
-  EXPECT_EQ(image->h, 2);
-  EXPECT_EQ((std::vector<uint32_t>(pixels_of(image), pixels_of(image) + 6)),
-            (std::vector<uint32_t>{0x801e1400, 0x801e1401, 0x801e1402, 0x801e1403, 0x801e1404, 0x801e1405}));
+  EXPECT_EQ(std::pair(image->w, image->h), std::pair(3, 2));
+  EXPECT_EQ(std::vector<uint32_t>(pixels_of(image), pixels_of(image) + 6), words);
   write_file("data/image.dt", image_bytes(0, 7, {}));
   image = load_image("data/image.dt");
   ASSERT_NE(image, nullptr);
