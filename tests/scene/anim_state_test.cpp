@@ -1,7 +1,6 @@
 #include "scene/anim_state.h"
 
 #include <gtest/gtest.h>
-#include <pthread.h>
 
 #include <string>
 #include <thread>
@@ -54,15 +53,13 @@ TEST(Tick, OnlyPassingTheFloorOrTheTopRowTurnsTheLogo) {
 // The clock ends at once when running is 0, and ticks until it is cleared.
 TEST(Threads, ClockTicksWhileRunningAndEndsOnceRunningIsCleared) {
   AnimState state;
-  pthread_t clock;
-  ASSERT_EQ(pthread_create(&clock, nullptr, clock_thread, &state), 0);
-  pthread_join(clock, nullptr);
+  std::thread(clock_thread, &state).join();
   EXPECT_EQ(state.tick, 0);
   state.running = 1;
-  ASSERT_EQ(pthread_create(&clock, nullptr, clock_thread, &state), 0);
+  std::thread clock(clock_thread, &state);
   while (state.tick < 3) std::this_thread::yield();
   state.running = 0;
-  pthread_join(clock, nullptr);
+  clock.join();
 }
 
 namespace {
