@@ -15,7 +15,6 @@ double radians_of_entry(int entry) { return entry / 255.0 * 360.0 * 3.14 / 180.0
 
 uint32_t mix(uint32_t s, uint32_t d) {
   const int a = int(s >> 24);
-  if (a == 0) return d;
   if (a == 255) return s;
   const double f = double(a) / 255.0;
   uint32_t out = 0;
