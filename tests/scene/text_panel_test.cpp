@@ -32,23 +32,23 @@ class TextPanelTest : public ::testing::Test {
 
 }  // namespace
 
-// A 512 × 215 panel; lines 16 apart from 0 on the left, from 256 on the right. An odd tab moves
-// to the right column, an even one to the next page (two in a row leave a
-// right column empty); a space advances 7, a glyph its width + 1, and a byte
-// outside the order is glyph 91. In the message, "  Contact: " starts at 270
-// and "on =)" back at 256, not 0.
+// A 512 × 215 panel; lines 16 apart from 0 on the left, from 256 on the
+// right. An odd tab moves to the right column, an even one to the next page
+// (two in a row leave a right column empty); a space advances 7, a glyph its
+// width + 1, and a byte outside the order is glyph 91. In the message,
+// "  Contact: " starts at 270 and "on =)" back at 256, not 0.
 TEST_F(TextPanelTest, TabsSetColumnsAndPagesAndGlyphsAdvanceByTheirWidth) {
   ASSERT_TRUE(init());
   EXPECT_EQ(panel.surface->w, 512);
   EXPECT_EQ(panel.surface->h, 215);
+  const char* const tabs = "A\nB\tC\tD\nE\tF\t";
   const int b = glyph_ink_width(0) + 1 + 7;  // "A B": where B starts
   struct Case { const char* text; int page, x, y; uint32_t pixel; };
   for (const Case& c : {Case{panel_text, 0, 0, 0, glyph_of('I')}, {panel_text, 0, 0, 160, glyph_of('o')},
                         {panel_text, 0, 256, 16, glyph_of('o')}, {panel_text, 0, 269, 160, 0},
-                        {panel_text, 0, 270, 160, glyph_of('C')}, {"A\nB\tC\tD\nE\tF\t", 1, 0, 0, glyph_colour(3)},
-                        {"A\nB\tC\tD\nE\tF\t", 1, 0, 16, glyph_colour(4)},
-                        {"A\nB\tC\tD\nE\tF\t", 1, 256, 0, glyph_colour(5)}, {"A\t\tB", 1, 0, 0, glyph_colour(1)},
-                        {"A B\x01", 0, b - 1, 0, 0}, {"A B\x01", 0, b, 0, glyph_colour(1)},
+                        {panel_text, 0, 270, 160, glyph_of('C')}, {tabs, 1, 0, 0, glyph_colour(3)},
+                        {tabs, 1, 0, 16, glyph_colour(4)}, {tabs, 1, 256, 0, glyph_colour(5)},
+                        {"A\t\tB", 1, 0, 0, glyph_colour(1)}, {"A B\x01", 0, b - 1, 0, 0}, {"A B\x01", 0, b, 0, glyph_colour(1)},
                         {"A B\x01", 0, b + glyph_ink_width(1) + 1, 0, glyph_colour(91)}}) {
     typeset(c.text, c.page);
     EXPECT_EQ(at(c.x, c.y), c.pixel) << c.text << " page " << c.page << " at " << c.x << "," << c.y;
@@ -62,9 +62,9 @@ TEST_F(TextPanelTest, TabsSetColumnsAndPagesAndGlyphsAdvanceByTheirWidth) {
   EXPECT_EQ(at(1, 0), glyph_colour(0));
 }
 
-// The panel is blended at 70, 190, where its transparent parts
-// leave the display as it was. A sheet without one whole cell gives an empty
-// panel, still drawn.
+// The panel is blended at 70, 190, where its transparent parts leave the
+// display as it was. A sheet without one whole cell gives an empty panel,
+// still drawn.
 TEST_F(TextPanelTest, DrawBlendsThePanelOntoTheDisplayAt70By190) {
   for (int cell_rows : {0, 6}) {
     EXPECT_EQ(init(cell_rows), cell_rows > 0);
