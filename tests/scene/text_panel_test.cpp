@@ -42,14 +42,14 @@ TEST_F(TextPanelTest, TabsSetColumnsAndPagesAndGlyphsAdvanceByTheirWidth) {
   EXPECT_EQ(panel.surface->w, 512);
   EXPECT_EQ(panel.surface->h, 215);
   const char *const tabs = "A\nB\tC\tD\nE\tF\t", *const spaced = "A B\x01";
-  const int b = glyph_ink_width(0) + 1 + 7;  // where B starts in `spaced`
+  const int b = glyph_ink_width(0) + 1 + 7, next = b + glyph_ink_width(1) + 1;  // where B and \x01 start
   struct Case { const char* text; int page, x, y; uint32_t pixel; };
   for (const Case& c : {Case{panel_text, 0, 0, 0, glyph_of('I')}, {panel_text, 0, 0, 160, glyph_of('o')},
                         {panel_text, 0, 256, 16, glyph_of('o')}, {panel_text, 0, 269, 160, 0},
                         {panel_text, 0, 270, 160, glyph_of('C')}, {tabs, 1, 0, 0, glyph_colour(3)},
-                        {tabs, 1, 0, 16, glyph_colour(4)}, {tabs, 1, 256, 0, glyph_colour(5)}, {"A\t\tB", 1, 0, 0, glyph_colour(1)},
-                        {spaced, 0, b - 1, 0, 0}, {spaced, 0, b, 0, glyph_colour(1)},
-                        {spaced, 0, b + glyph_ink_width(1) + 1, 0, glyph_colour(91)}}) {
+                        {tabs, 1, 0, 16, glyph_colour(4)}, {tabs, 1, 256, 0, glyph_colour(5)},
+                        {"A\t\tB", 1, 0, 0, glyph_colour(1)}, {spaced, 0, b - 1, 0, 0},
+                        {spaced, 0, b, 0, glyph_colour(1)}, {spaced, 0, next, 0, glyph_colour(91)}}) {
     typeset(c.text, c.page);
     EXPECT_EQ(at(c.x, c.y), c.pixel) << c.text << " page " << c.page << " at " << c.x << "," << c.y;
   }
