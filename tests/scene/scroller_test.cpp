@@ -70,19 +70,18 @@ TEST_F(Scroller, LaysOutTheTextAndItsLettersRideTheSineUpToTheRightEdge) {
   draw_at(0.0);
 }
 
-// Leading spaces are never tested; x truncates toward zero, so -total - first
-// + 0.5 puts the first letter at -total + 1, one short of the wrap. A text of
+// Leading spaces are never tested, so in "  AB" (spaces of 12, A 3 + 4 and
+// B 4 + 4 wide: 39 in all) the first letter is at offset 24. x truncates
+// toward zero: at -63 + 0.5 the first letter is at -38, one short of the
+// wrap; at -63 it is at -39, and the text starts again at 640. A text of
 // spaces never wraps.
 TEST_F(Scroller, WrapsWhenTheFirstLetterReachesMinusTotalWidth) {
-  init(6, "  AB");
-  const int total = scroller.total_width, first = scroller.x_offsets[2];
-  draw_at(-total - first + 0.5);
-  EXPECT_EQ(scroll_x, -total - first + 0.5);
-  draw_at(-total - first);
-  EXPECT_EQ(scroll_x, 640.0);
-  init(6, "   ");
-  draw_at(-100000.0);
-  EXPECT_EQ(scroll_x, -100000.0);
+  struct Case { const char* text; double position, after; };
+  for (const Case& c : {Case{"  AB", -62.5, -62.5}, {"  AB", -63.0, 640.0}, {"   ", -1e5, -1e5}}) {
+    init(6, c.text);
+    draw_at(c.position);
+    EXPECT_EQ(scroll_x, c.after) << c.text << " at " << c.position;
+  }
 }
 
 // Each row, the original row whose colour it shows and how often that was
