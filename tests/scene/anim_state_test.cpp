@@ -38,9 +38,9 @@ TEST(Tick, AdvancesEveryFieldAndTheLogoStartsWhereTheIntroLeftIt) {
 // is above the top row.
 TEST(Tick, OnlyPassingTheFloorOrTheTopRowTurnsTheLogo) {
   struct Case { double y; float velocity; double y_after; float velocity_after; };
-  for (const Case& c : {Case{0.0, 0.0f, double{0.005f}, 0.005f}, Case{7.5, 0.495f, 8.0, 0.5f}, Case{7.5, 0.5f, 8.0, -0.5f},
-                        Case{0.5, -0.505f, 0.0, -0.5f}, Case{0.5, -0.51f, 0.0, 0.0f}, Case{4.0, 1.0f, 5.0, 1.0f},
-                        Case{logo_y_unset, 0.0f, 0.0, 0.0f}}) {
+  for (const Case& c : {Case{0.0, 0.0f, double{0.005f}, 0.005f}, {7.5, 0.495f, 8.0, 0.5f}, {7.5, 0.5f, 8.0, -0.5f},
+                        {0.5, -0.505f, 0.0, -0.5f}, {0.5, -0.51f, 0.0, 0.0f}, {4.0, 1.0f, 5.0, 1.0f},
+                        {logo_y_unset, 0.0f, 0.0, 0.0f}}) {
     AnimState state;
     state.logo_y = c.y;
     state.velocity = c.velocity;
@@ -82,5 +82,6 @@ TEST(Threads, MusicStopsAndReleasesTheModuleWhenItEnds) {
   active_answers_left = 2;
   MusicPlayback playback{&module, &state};
   music_thread(&playback);
-  EXPECT_EQ(music_calls, (std::vector<std::string>{"Start", "Active", "Update", "Active", "Update", "Active", "Stop", "Free"}));
+  EXPECT_EQ(music_calls,
+            (std::vector<std::string>{"Start", "Active", "Update", "Active", "Update", "Active", "Stop", "Free"}));
 }

@@ -66,14 +66,15 @@ TEST_F(Logo, RefusesALogoThatCannotBeLoadedOrWouldLeaveTheDisplay) {
 // (trunc(sin(entry 64 or 191) × 40)), ticks past 256, rows and phases.
 TEST_F(Logo, WholeDrawMatchesTheLiteralReference) {
   struct Case { int w, h, tick, row; double phase; };
-  for (const Case& k : {Case{300, 120, 1000, 6, 3456.75}, Case{301, 37, 64, 0, 0.5}, Case{13, 9, 191, 8, 200.25},
-                        Case{562, 160, 7, 3, 1e6 + 0.125}}) {
+  for (const Case& k : {Case{300, 120, 1000, 6, 3456.75}, {301, 37, 64, 0, 0.5}, {13, 9, 191, 8, 200.25},
+                        {562, 160, 7, 3, 1e6 + 0.125}}) {
     std::vector<uint32_t> pixels = noise(size_t(k.w) * size_t(k.h), uint32_t(k.w));
     for (size_t i = 0; i < pixels.size(); i += 5) pixels[i] &= 0xffffffu;  // some transparent
     set_up(k.w, k.h, pixels);
     const int left = 320 - k.w / 2 + reference::logo_sway(k.tick);
-    ASSERT_TRUE(same_pixels(noise(640 * 480, 1), 640, [&](const FrameView& f) { logo_draw(logo, f, k.row, k.tick, k.phase); },
-                            [&](uint32_t* p) { reference::logo_with_band(p, pixels.data(), k.w, k.h, left, k.row, k.phase); }))
+    ASSERT_TRUE(same_pixels(
+        noise(640 * 480, 1), 640, [&](const FrameView& f) { logo_draw(logo, f, k.row, k.tick, k.phase); },
+        [&](uint32_t* p) { reference::logo_with_band(p, pixels.data(), k.w, k.h, left, k.row, k.phase); }))
         << k.w << " × " << k.h;
   }
   EXPECT_EQ(reference::logo_sway(64), 39);
