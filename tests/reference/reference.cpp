@@ -15,15 +15,13 @@ double radians_of_entry(int entry) { return entry / 255.0 * 360.0 * 3.14 / 180.0
 
 uint32_t mix(uint32_t s, uint32_t d) {
   const int a = int(s >> 24);
-  if (a == 0) return d;
   if (a == 255) return s;
-  const double f = double(a) / 255.0;
-  uint32_t out = 0;
+  uint32_t out = ((d >> 24) + uint32_t(a)) % 256 << 24;
   for (int k = 0; k < 3; ++k) {
     const int dk = int(byte_of(d, k)), sk = int(byte_of(s, k));
-    out |= uint32_t(std::trunc(double(dk) - double(dk - sk) * f)) << (8 * k);
+    out |= uint32_t(std::trunc(dk - (dk - sk) * (a / 255.0))) << (8 * k);
   }
-  return out | uint32_t(((d >> 24) + uint32_t(a)) % 256) << 24;
+  return out;
 }
 
 }  // namespace

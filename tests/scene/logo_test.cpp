@@ -29,18 +29,16 @@ class Logo : public ::testing::Test {
 
 }  // namespace
 
-// Set up centred: 3 × 1 at 320 − 1, 240. Table entry i is at i / 255 × 360°
-// with 3.14 for pi, so the waves are 20 k at entry 0, 19 for k = 1 at entry
+// Centred, a 3 × 1 logo starts at column 320 − 1. Table entry i is at
+// i / 255 × 360° with 3.14 for pi, so the waves are 20 k at entry 0, 19 for k = 1 at entry
 // 1, and 1 − 20 k at 128. At tick 128 (no sway) and phase 0.75 column 0 and
 // row 0 take entry 0 (waves 20, 40, 60 twice): 100 becomes 140, 180, 220, or
 // is capped by an alpha of 150; column 1 takes cos20[1] = 19 for byte 0. At
 // phase 128 every entry is 128 (waves -19, -39, -59 twice): 10, 100, 200
 // gives -28 → 0, 22, 82. A transparent pixel shows the darkened band: 255 →
 // 127, 63. Byte 3 stays the frame's.
-TEST_F(Logo, CentresAndWobblesCapsAndClampsEachChannelAsWorkedByHand) {
+TEST_F(Logo, WobblesCapsAndClampsEachChannelAsWorkedByHand) {
   set_up(3, 1, {bytes(100, 100, 100, 255), bytes(100, 100, 100, 150), bytes(100, 100, 100, 0)});
-  EXPECT_EQ(logo.x, 319);
-  EXPECT_EQ(logo.y, 240);
   std::vector<uint32_t> frame(640 * 480, bytes(255, 255, 255, 77));
   logo_draw(logo, FrameView{frame.data(), 640, 480, 640}, 0, 128, 0.75);
   EXPECT_EQ(std::vector<uint32_t>(&frame[319], &frame[322]),
@@ -51,15 +49,14 @@ TEST_F(Logo, CentresAndWobblesCapsAndClampsEachChannelAsWorkedByHand) {
 }
 
 // Nothing is set up from a missing file or from a logo that would leave the
-// display when it sways or rises; 562 × 469 is the largest that fits.
+// display when it sways or rises; 562 × 469 is the largest that fits. (The
+// messages that name each refusal are checked in the whole runs: BadFiles.)
 TEST_F(Logo, RefusesALogoThatCannotBeLoadedOrWouldLeaveTheDisplay) {
-  testing::internal::CaptureStderr();
   EXPECT_FALSE(logo_init(logo));
   for (auto [w, h] : {std::pair{563, 10}, {10, 470}}) {
     write_file("data/data03.dt", image_bytes(w, h, std::vector<uint32_t>(size_t(w) * size_t(h))));
     EXPECT_FALSE(logo_init(logo)) << w << " × " << h;
   }
-  EXPECT_EQ(testing::internal::GetCapturedStderr().rfind("Cannot load data/data03.dt", 0), 0u);
   EXPECT_EQ(logo.surface, nullptr);
   set_up(562, 469, std::vector<uint32_t>(562 * 469));
 }
@@ -69,14 +66,15 @@ TEST_F(Logo, RefusesALogoThatCannotBeLoadedOrWouldLeaveTheDisplay) {
 // (trunc(sin(entry 64 or 191) × 40)), ticks past 256, rows and phases.
 TEST_F(Logo, WholeDrawMatchesTheLiteralReference) {
   struct Case { int w, h, tick, row; double phase; };
-  for (const Case& k : {Case{300, 120, 1000, 6, 3456.75}, Case{301, 37, 64, 0, 0.5}, Case{13, 9, 191, 8, 200.25},
-                        Case{562, 160, 7, 3, 1e6 + 0.125}}) {
+  for (const Case& k : {Case{300, 120, 1000, 6, 3456.75}, {301, 37, 64, 0, 0.5}, {13, 9, 191, 8, 200.25},
+                        {562, 160, 7, 3, 1e6 + 0.125}}) {
     std::vector<uint32_t> pixels = noise(size_t(k.w) * size_t(k.h), uint32_t(k.w));
     for (size_t i = 0; i < pixels.size(); i += 5) pixels[i] &= 0xffffffu;  // some transparent
     set_up(k.w, k.h, pixels);
     const int left = 320 - k.w / 2 + reference::logo_sway(k.tick);
-    ASSERT_TRUE(same_pixels(noise(640 * 480, 1), 640, [&](const FrameView& f) { logo_draw(logo, f, k.row, k.tick, k.phase); },
-                            [&](uint32_t* p) { reference::logo_with_band(p, pixels.data(), k.w, k.h, left, k.row, k.phase); }))
+    ASSERT_TRUE(same_pixels(
+        noise(640 * 480, 1), 640, [&](const FrameView& f) { logo_draw(logo, f, k.row, k.tick, k.phase); },
+        [&](uint32_t* p) { reference::logo_with_band(p, pixels.data(), k.w, k.h, left, k.row, k.phase); }))
         << k.w << " × " << k.h;
   }
   EXPECT_EQ(reference::logo_sway(64), 39);

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 
 #include "support/font_sheet.h"
@@ -34,41 +33,30 @@ class TextPanelTest : public ::testing::Test {
 }  // namespace
 
 // A 512 × 215 panel; lines 16 apart from 0 on the left, from 256 on the
-// right; leading spaces of 7: "  Contact: " starts at 270. Every byte of the
-// message has its own glyph (none falls back to glyph 91), and page 1 is empty.
-TEST_F(TextPanelTest, PageZeroSetsTheMessageInTwoColumns) {
+// right. An odd tab moves to the right column, an even one to the next page
+// (two in a row leave a right column empty); a space advances 7, a glyph its
+// width + 1, and a byte outside the order is glyph 91. In the message,
+// "  Contact: " starts at 270 and "on =)" back at 256, not 0.
+TEST_F(TextPanelTest, TabsSetColumnsAndPagesAndGlyphsAdvanceByTheirWidth) {
   ASSERT_TRUE(init());
-  text_panel_typeset(panel);
   EXPECT_EQ(panel.surface->w, 512);
   EXPECT_EQ(panel.surface->h, 215);
-  EXPECT_EQ(at(0, 0), glyph_of('I'));
-  EXPECT_EQ(at(0, 160), glyph_of('o'));   // "or music."
-  EXPECT_EQ(at(256, 16), glyph_of('o'));  // "on =)": back to 256, not 0
-  EXPECT_EQ(at(269, 160), 0u);
-  EXPECT_EQ(at(270, 160), glyph_of('C'));
-  for (const unsigned char byte : panel.text)
+  const char *const tabs = "A\nB\tC\tD\nE\tF\t", *const spaced = "A B\x01";
+  const int b = glyph_ink_width(0) + 1 + 7, next = b + glyph_ink_width(1) + 1;  // where B and \x01 start
+  struct Case { const char* text; int page, x, y; uint32_t pixel; };
+  for (const Case& c : {Case{panel_text, 0, 0, 0, glyph_of('I')}, {panel_text, 0, 0, 160, glyph_of('o')},
+                        {panel_text, 0, 256, 16, glyph_of('o')}, {panel_text, 0, 269, 160, 0},
+                        {panel_text, 0, 270, 160, glyph_of('C')}, {tabs, 1, 0, 0, glyph_colour(3)},
+                        {tabs, 1, 0, 16, glyph_colour(4)}, {tabs, 1, 256, 0, glyph_colour(5)},
+                        {"A\t\tB", 1, 0, 0, glyph_colour(1)}, {spaced, 0, b - 1, 0, 0},
+                        {spaced, 0, b, 0, glyph_colour(1)}, {spaced, 0, next, 0, glyph_colour(91)}}) {
+    typeset(c.text, c.page);
+    EXPECT_EQ(at(c.x, c.y), c.pixel) << c.text << " page " << c.page << " at " << c.x << "," << c.y;
+  }
+  // Every byte of the message has its own glyph.
+  for (const unsigned char byte : std::string(panel_text))
     EXPECT_TRUE(std::strchr("\n\t ", byte) || std::memchr(character_order, byte, character_order_length)) << byte;
-  typeset(panel_text, 1);
-  EXPECT_TRUE(std::all_of(pixels_of(panel.surface), pixels_of(panel.surface) + 512 * 215, [](uint32_t p) { return p == 0; }));
-}
-
-// An odd tab moves to the right column, an even one to the next page; a
-// glyph advances its width + 1, a byte outside the order is glyph 91, and a
-// glyph the font lacks draws nothing but keeps its spacing.
-TEST_F(TextPanelTest, TabsAreCountedAcrossPagesAndGlyphsAdvanceByTheirWidth) {
-  init();
-  typeset("A\nB\tC\tD\nE\tF\t", 1);
-  EXPECT_EQ(at(0, 0), glyph_colour(3));
-  EXPECT_EQ(at(0, 16), glyph_colour(4));
-  EXPECT_EQ(at(256, 0), glyph_colour(5));
-  typeset("A\t\tB", 1);  // two tabs in a row: page 0's right column stays empty
-  EXPECT_EQ(at(0, 0), glyph_colour(1));
-  typeset("A B\x01");
-  const int b = glyph_ink_width(0) + 1 + 7;
-  EXPECT_EQ(at(b - 1, 0), 0u);
-  EXPECT_EQ(at(b, 0), glyph_colour(1));
-  EXPECT_EQ(at(b + glyph_ink_width(1) + 1, 0), glyph_colour(91));
-  init(1);  // glyphs 0..15: 'Z' is glyph 25
+  init(1);  // glyphs 0..15: 'Z' is glyph 25, which draws nothing but keeps its spacing
   typeset("ZA");
   EXPECT_EQ(at(0, 0), 0u);
   EXPECT_EQ(at(1, 0), glyph_colour(0));

@@ -18,16 +18,14 @@ SDL_Surface* load_asset(const char* path, const char* program) {
 }  // namespace
 
 void set_up_real_scene(RealScene& scene, const char* program) {
-  scene.big_font = load_asset(big_font_path, program);
-  scene.small_font = load_asset(small_font_path, program);
-  scene.texture = load_asset(texture_path, program);
   if (!logo_init(scene.logo)) std::exit(1);
   scene.upper_row = upper_divider_row(scene.logo.surface->h);
-  swap_red_blue(scene.texture);
-  text_panel_init(scene.panel, scene.small_font);
+  text_panel_init(scene.panel, load_asset(small_font_path, program));
   text_panel_typeset(scene.panel);
+  scene.texture = load_asset(texture_path, program);
+  swap_red_blue(scene.texture);
   rotozoom_init(scene.background, scene.texture);
-  scroller_init(scene.scroller, scene.big_font);
+  scroller_init(scene.scroller, load_asset(big_font_path, program));
   for (int x = 0; x < display_width; ++x) scene.saved_divider_row[size_t(x)] = divider_grey(x);
   set_scene_values(scene.state);
 }

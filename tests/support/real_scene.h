@@ -8,8 +8,6 @@
 #include "scene/scene.h"
 
 struct RealScene : Scene {
-  SDL_Surface* big_font = nullptr;
-  SDL_Surface* small_font = nullptr;
   SDL_Surface* texture = nullptr;  // its red and blue exchanged, as the scene driver leaves it
   int upper_row = 0;               // the upper divider's
 };
