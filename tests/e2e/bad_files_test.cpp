@@ -52,7 +52,6 @@ TEST(BadFiles, AnUnusableAssetIsNamedAndSkipsTheScene) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.asset) + ": " + c.reason);
     e2e::Sandbox sandbox;
-    sandbox.write_stand_in_assets();
     if (c.bytes != nullptr)
       sandbox.write_file(c.asset, c.bytes(read_file(sandbox.directory + "/" + c.asset)));
     else if (c.reason == "not a regular file")
@@ -92,13 +91,12 @@ TEST(BadFiles, AModuleTheRealMusicLibraryCannotLoadIsNamedAndTheRunExitsWithOne)
       {"garbage", garbage, unloadable},
   };
   e2e::Sandbox sandbox(e2e::Library::system_mikmod);
-  sandbox.write_stand_in_assets();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     sandbox.write_file("data/data05.dt", c.bytes);
     e2e::RunOptions options;
     options.real_time = true;  // the simulated clock is the doubles' alone
-    options.environment = {{"INTRO_DOUBLE_EVENTS", e2e::escape_in_frame(1)}};
+    options.environment = {"INTRO_DOUBLE_EVENTS=" + e2e::escape_in_frame(1)};
     const e2e::RunResult result = sandbox.run(options);
     e2e::Lines ours;  // without the line that says it plays without sound, on a machine with none
     for (const std::string& line : e2e::lines_of(result.err))

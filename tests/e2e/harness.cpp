@@ -32,28 +32,27 @@ std::string temporary_directory() {
 }
 
 // The test's own environment without the doubles' switches, then what this
-// run needs.
+// run needs, then the test's own settings.
 Lines run_environment(const Sandbox& sandbox, const RunOptions& options) {
   std::map<std::string, std::string> variables;
-  for (char** entry = environ; *entry != nullptr; ++entry) {
-    const std::string text = *entry;
-    if (!starts_with(text, "INTRO_DOUBLE_")) variables[text.substr(0, text.find('='))] = text.substr(text.find('=') + 1);
-  }
-  variables["SDL_VIDEODRIVER"] = "dummy";
+  const auto set = [&](const std::string& entry) {  // "NAME=value", or "NAME" to remove it
+    if (entry.find('=') == std::string::npos) variables.erase(entry);
+    else variables[entry.substr(0, entry.find('='))] = entry.substr(entry.find('=') + 1);
+  };
+  for (char** entry = environ; *entry != nullptr; ++entry)
+    if (!starts_with(*entry, "INTRO_DOUBLE_")) set(*entry);
   // A sound server named (never there) makes every machine one that may have
   // sound: the intro lets the music library probe, so the logs are the same
   // whatever this machine has.
-  variables["PULSE_SERVER"] = "unix:" + sandbox.root + "/no-sound-server";
-  variables["INTRO_DOUBLE_LOG"] = sandbox.root + "/calls.log";
-  variables["INTRO_DOUBLE_SAVE_DIR"] = sandbox.root + "/frames";
-  variables["INTRO_DOUBLE_INTERRUPT_SIGNAL"] = std::to_string(options.interrupt_signal);
-  variables["PWD"] = sandbox.directory;
+  Lines ours{"SDL_VIDEODRIVER=dummy", "PULSE_SERVER=unix:" + sandbox.root + "/no-sound-server",
+             "INTRO_DOUBLE_LOG=" + sandbox.root + "/calls.log", "INTRO_DOUBLE_SAVE_DIR=" + sandbox.root + "/frames",
+             "INTRO_DOUBLE_INTERRUPT_SIGNAL=" + std::to_string(options.interrupt_signal), "PWD=" + sandbox.directory};
   if (!options.real_time) {
     const std::string others = variables["LD_PRELOAD"];
-    variables["LD_PRELOAD"] = VIRTUAL_CLOCK_LIBRARY + (others.empty() ? "" : ":" + others);
+    ours.push_back(std::string("LD_PRELOAD=") + VIRTUAL_CLOCK_LIBRARY + (others.empty() ? "" : ":" + others));
   }
-  for (const auto& [name, value] : options.environment) variables[name] = value;
-  if (options.unset_pwd) variables.erase("PWD");
+  for (const std::string& entry : ours) set(entry);
+  for (const std::string& entry : options.environment) set(entry);
   Lines environment;
   for (const auto& [name, value] : variables) environment.push_back(name + "=" + value);
   return environment;
@@ -66,26 +65,24 @@ std::vector<char*> c_strings(Lines& strings) {
   return pointers;
 }
 
-[[noreturn]] void exec_intro(const Sandbox& sandbox, Lines& arguments, Lines& environment) {
-  if (!std::freopen((sandbox.root + "/stdout").c_str(), "w", stdout) ||
-      !std::freopen((sandbox.root + "/stderr").c_str(), "w", stderr) || chdir(sandbox.directory.c_str()) != 0)
-    _exit(126);
+// The command that runs the intro: its own, or the emulator's where this
+// machine cannot execute it itself.
+Lines command_line(const RunOptions& options, Lines& environment) {
+  Lines command{"intro"};
   if (*INTRO_EMULATOR != '\0') {
     // qemu-user runs the executable with the program name given after -0,
     // and hands the preloads to it alone with -E: the emulator's own loader
     // would refuse them (and say so) for their architecture.
-    Lines emulated{INTRO_EMULATOR, "-0", arguments[0]}, host_environment;
-    for (const std::string& variable : environment) {
-      if (starts_with(variable, "LD_PRELOAD=")) emulated += {"-E", variable};
-      else host_environment.push_back(variable);
+    command = {INTRO_EMULATOR, "-0", "intro"};
+    const auto preload = std::find_if(environment.begin(), environment.end(),
+                                      [](const std::string& variable) { return starts_with(variable, "LD_PRELOAD="); });
+    if (preload != environment.end()) {
+      command += {"-E", *preload};
+      environment.erase(preload);
     }
-    emulated.push_back(INTRO_EXECUTABLE);
-    emulated.insert(emulated.end(), arguments.begin() + 1, arguments.end());
-    execve(INTRO_EMULATOR, c_strings(emulated).data(), c_strings(host_environment).data());
-  } else {
-    execve(INTRO_EXECUTABLE, c_strings(arguments).data(), c_strings(environment).data());
+    command.push_back(INTRO_EXECUTABLE);
   }
-  _exit(127);
+  return command += options.arguments;
 }
 
 }  // namespace
@@ -94,6 +91,11 @@ Sandbox::Sandbox(Library music) : root(temporary_directory()), directory(root + 
   fs::create_directories(directory + "/data");
   place_library("sdl.library", Library::media_double);
   place_library("mikmod.library", music);
+  write_image("data/data01.dt", 512, 192, [](int x, int) { return x % 32 < 16 ? 0xffffffffu : 0u; });
+  write_image("data/data02.dt", 256, 96, [](int x, int) { return x % 16 < 8 ? panel_ink : 0u; });
+  write_image("data/data03.dt", 160, 160, [](int, int) { return logo_pixel; });
+  write_image("data/data04.dt", 256, 256, [](int, int) { return texture_pixel; });
+  write_file("data/data05.dt", "stand-in module");
 }
 
 Sandbox::~Sandbox() {
@@ -130,26 +132,22 @@ void Sandbox::write_image(const std::string& relative, int width, int height,
   write_file(relative, bytes);
 }
 
-void Sandbox::write_stand_in_assets() const {
-  write_image("data/data01.dt", 512, 192, [](int x, int) { return x % 32 < 16 ? 0xffffffffu : 0u; });
-  write_image("data/data02.dt", 256, 96, [](int x, int) { return x % 16 < 8 ? panel_ink : 0u; });
-  write_image("data/data03.dt", 160, 160, [](int, int) { return logo_pixel; });
-  write_image("data/data04.dt", 256, 256, [](int, int) { return texture_pixel; });
-  write_file("data/data05.dt", "stand-in module");
-}
-
 RunResult Sandbox::run(const RunOptions& options) const {
   const std::string log_path = root + "/calls.log";
   fs::remove(log_path);
   fs::remove_all(root + "/frames");
   fs::create_directories(root + "/frames");
-  Lines arguments{"intro"};
-  arguments += options.arguments;
   Lines environment = run_environment(*this, options);
+  Lines command = command_line(options, environment);
   const pid_t child = fork();
   if (child < 0) throw std::runtime_error("cannot fork");
-  if (child == 0) exec_intro(*this, arguments, environment);
-
+  if (child == 0) {
+    if (std::freopen((root + "/stdout").c_str(), "w", stdout) && std::freopen((root + "/stderr").c_str(), "w", stderr) &&
+        chdir(directory.c_str()) == 0)
+      execve(command[0] == "intro" ? INTRO_EXECUTABLE : INTRO_EMULATOR, c_strings(command).data(),
+             c_strings(environment).data());
+    _exit(127);
+  }
   using clock = std::chrono::steady_clock;
   const auto deadline = clock::now() + std::chrono::seconds(60);
   auto next_interrupt = clock::now();
@@ -170,27 +168,21 @@ RunResult Sandbox::run(const RunOptions& options) const {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
-  RunResult result;
-  if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
-  result.out = read_file(root + "/stdout");
-  result.err = read_file(root + "/stderr");
-  result.log = lines_of(read_file(log_path));
-  return result;
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, WIFSIGNALED(status) ? WTERMSIG(status) : 0,
+          read_file(root + "/stdout"), read_file(root + "/stderr"), lines_of(read_file(log_path))};
 }
 
 Frame Sandbox::flip_frame(long number) const {
   const std::string bytes = read_file(root + "/frames/flip-" + std::to_string(number) + ".pam");
   const std::string header = "P7\nWIDTH 640\nHEIGHT 480\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
-  Frame frame{std::vector<uint32_t>(640 * 480)};
-  if (bytes.size() != header.size() + 4 * frame.pixels.size() || bytes.compare(0, header.size(), header) != 0) {
+  Frame frame;
+  if (bytes.size() != header.size() + 4 * 640 * 480 || bytes.compare(0, header.size(), header) != 0)
     ADD_FAILURE() << "no frame file, or a malformed one, for flip " << number;
-    return {};
-  }
-  for (size_t i = 0; i < frame.pixels.size(); ++i) {
-    const auto byte = [&](size_t k) { return uint32_t(uint8_t(bytes[header.size() + 4 * i + k])); };
-    frame.pixels[i] = byte(2) | byte(1) << 8 | byte(0) << 16 | byte(3) << 24;  // the file has red first
-  }
+  else
+    for (size_t i = header.size(); i < bytes.size(); i += 4) {  // the file has red first
+      const auto byte = [&](size_t k) { return uint32_t(uint8_t(bytes[i + k])); };
+      frame.pixels.push_back(byte(2) | byte(1) << 8 | byte(0) << 16 | byte(3) << 24);
+    }
   return frame;
 }
 

@@ -2,12 +2,10 @@
 // directory whose data/ holds the recording doubles (or the system's
 // libmikmod), and hands back its output, exit status and call log.
 //
-//   e2e::Sandbox sandbox;                       // data/sdl.library, data/mikmod.library = the doubles
-//   sandbox.write_stand_in_assets();
+//   e2e::Sandbox sandbox;                       // data/ holds the doubles and the stand-in assets
 //   e2e::RunOptions options;
 //   options.arguments = {"windowed"};
-//   options.environment = {{"INTRO_DOUBLE_EVENTS", "after_flip=190:keydown=27"},
-//                          {"INTRO_DOUBLE_SAVE_FLIPS", "190"}};
+//   options.environment = {"INTRO_DOUBLE_EVENTS=after_flip=190:keydown=27", "INTRO_DOUBLE_SAVE_FLIPS=190"};
 //   const e2e::RunResult result = sandbox.run(options);
 //   e2e::expect_orderly_end(result);
 //   EXPECT_EQ(sandbox.flip_frame(190).at(320, 400), 0x00ffffffu);
@@ -27,7 +25,6 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace e2e {
@@ -39,9 +36,8 @@ enum class Library { media_double, music_double, system_mikmod };
 
 struct RunOptions {
   Lines arguments;  // after the program name, which is "intro"
-  // Added to the run's environment, replacing a variable of the same name.
-  std::vector<std::pair<std::string, std::string>> environment;
-  bool unset_pwd = false;  // run with no PWD at all
+  // "NAME=value" replaces the run's variable of that name, "NAME" alone removes it.
+  Lines environment;
   // The signal that INTRO_DOUBLE_INTERRUPT and interrupt_every_ms send.
   int interrupt_signal = SIGINT;
   // The intro runs on the recordings' simulated clock (capture/virtual_clock.h,
@@ -71,8 +67,14 @@ struct Frame {
 
 // A fresh temporary directory, removed with everything in it when the
 // sandbox goes. Layout: root/run is directory, the run's working directory
-// and default PWD, with data/ holding the two library links; the log, the
-// captured output and saved frames live beside it in root.
+// and default PWD, with data/ holding the two library links and valid
+// stand-ins for the five assets, each layer of the scene in a colour of its
+// own: data/data01.dt 512 × 192 and data/data02.dt 256 × 96 font sheets whose
+// every cell holds an opaque bar over its left half (white; panel_ink),
+// data/data03.dt a 160 × 160 logo of logo_pixel, data/data04.dt a 256 × 256
+// texture of texture_pixel, and data/data05.dt a few bytes that the music
+// double accepts as a module. The log, the captured output and saved frames
+// live beside it in root.
 struct Sandbox {
   explicit Sandbox(Library music = Library::music_double);
   ~Sandbox();
@@ -90,14 +92,6 @@ struct Sandbox {
   // little-endian words, row by row.
   void write_image(const std::string& relative, int width, int height,
                    const std::function<uint32_t(int x, int y)>& pixel) const;
-  // Valid stand-ins for the five assets, each layer of the scene in a colour
-  // of its own: data/data01.dt 512 × 192 and data/data02.dt 256 × 96 font
-  // sheets whose every cell holds an opaque bar over its left half (white;
-  // panel_ink), data/data03.dt a 160 × 160 logo of logo_pixel,
-  // data/data04.dt a 256 × 256 texture of texture_pixel, and data/data05.dt a
-  // few bytes that the music double accepts as a module.
-  void write_stand_in_assets() const;
-
   // Runs the intro once and waits for it (a run still going after 60 s is
   // killed and the test fails). Each run starts with an empty log and no
   // saved frames.

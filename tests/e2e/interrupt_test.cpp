@@ -58,13 +58,11 @@ TEST(Interrupts, AtChosenMomentsOfEveryPhaseTheRunStillEndsInOrder) {
       {"SDL_PollEvent@2;SDL_Delay 1@20", {scene, fades}, SIGINT, 2},
   };
   e2e::Sandbox sandbox;
-  sandbox.write_stand_in_assets();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.points + (c.signal == SIGINT ? " SIGINT" : " SIGTERM"));
     e2e::RunOptions options;
     options.interrupt_signal = c.signal;
-    options.environment = {{"INTRO_DOUBLE_INTERRUPT", c.points},
-                           {"INTRO_DOUBLE_EVENTS", e2e::escape_in_frame(scene_frames)}};
+    options.environment = {"INTRO_DOUBLE_INTERRUPT=" + c.points, "INTRO_DOUBLE_EVENTS=" + e2e::escape_in_frame(scene_frames)};
     const e2e::RunResult result = sandbox.run(options);
     EXPECT_EQ(result.out + result.err, "");
     e2e::expect_orderly_end(result);

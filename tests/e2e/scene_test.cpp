@@ -25,11 +25,10 @@ using namespace e2e;
 // for it lets pass.
 TEST(SceneRun, PacedIntroThenLoopWithoutWaitsUntilEscapeLastInItsPassThenMusicClosesInOrder) {
   Sandbox sandbox;
-  sandbox.write_stand_in_assets();
   RunOptions options;
   const auto in_frame = [](long frame) { return "after_flip=" + std::to_string(intro_flips + frame - 1) + ":"; };
-  options.environment = {{"INTRO_DOUBLE_EVENTS", in_frame(1) + "keydown=27,keyup=27;" + in_frame(2) + "quit;" +
-                                                     in_frame(3) + "keydown=32;" + escape_in_frame(4)}};
+  options.environment = {"INTRO_DOUBLE_EVENTS=" + in_frame(1) + "keydown=27,keyup=27;" + in_frame(2) + "quit;" +
+                         in_frame(3) + "keydown=32;" + escape_in_frame(4)};
   const RunResult result = sandbox.run(options);
   EXPECT_EQ(result.out + result.err, "");
   expect_orderly_end(result);
@@ -69,24 +68,23 @@ TEST(SceneRun, PacedIntroThenLoopWithoutWaitsUntilEscapeLastInItsPassThenMusicCl
 TEST(SceneRun, WithoutASoundDeviceTheSilentDriverIsTakenThenNoMusicAtAll) {
   const std::string silent = "No sound device: the intro plays without sound\n";
   struct Case {
-    std::pair<std::string, std::string> setting;
+    std::string setting;
     std::string err;
     Lines starts;  // the calls that choose and start a driver
   };
   const Case cases[] = {
-      {{"INTRO_DOUBLE_FAIL", "MikMod_Init:first"}, silent,
+      {"INTRO_DOUBLE_FAIL=MikMod_Init:first", silent,
        {"MikMod_Init \"\" device=0", "MikMod_DriverFromAlias nosound", "MikMod_Init \"\" device=6"}},
-      {{"PULSE_SERVER", ""}, silent, {"MikMod_DriverFromAlias nosound", "MikMod_Init \"\" device=6"}},
-      {{"INTRO_DOUBLE_FAIL", "MikMod_Init"}, "No sound driver can be started: the intro runs without music\n",
+      {"PULSE_SERVER=", silent, {"MikMod_DriverFromAlias nosound", "MikMod_Init \"\" device=6"}},
+      {"INTRO_DOUBLE_FAIL=MikMod_Init", "No sound driver can be started: the intro runs without music\n",
        {"MikMod_Init \"\" device=0", "MikMod_DriverFromAlias nosound", "MikMod_Init \"\" device=6"}},
   };
   Sandbox sandbox;
-  sandbox.write_stand_in_assets();
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.setting.first + "=" + c.setting.second);
-    if (c.setting.first == "PULSE_SERVER" && sound_device_present()) continue;  // not on a machine with sound
+    SCOPED_TRACE(c.setting);
+    if (c.setting == "PULSE_SERVER=" && sound_device_present()) continue;  // not on a machine with sound
     RunOptions options;
-    options.environment = {c.setting, {"INTRO_DOUBLE_EVENTS", escape_in_frame(2)}};
+    options.environment = {c.setting, "INTRO_DOUBLE_EVENTS=" + escape_in_frame(2)};
     const RunResult result = sandbox.run(options);
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(result.err, c.err);
@@ -120,11 +118,10 @@ TEST(SceneFrame, LayersComposeInTheLoopsOrder) {
   for (const int logo_height : {160, 180}) {
     SCOPED_TRACE("logo height " + std::to_string(logo_height));
     Sandbox sandbox;
-    sandbox.write_stand_in_assets();
     sandbox.write_image("data/data03.dt", 160, logo_height, [](int, int) { return logo_pixel; });
     RunOptions options;
-    options.environment = {{"INTRO_DOUBLE_EVENTS", escape_in_frame(loop_frame)},
-                           {"INTRO_DOUBLE_SAVE_FLIPS", std::to_string(intro_flips + loop_frame)}};
+    options.environment = {"INTRO_DOUBLE_EVENTS=" + escape_in_frame(loop_frame),
+                           "INTRO_DOUBLE_SAVE_FLIPS=" + std::to_string(intro_flips + loop_frame)};
     EXPECT_EQ(sandbox.run(options).exit_status, 0);
     const Frame frame = sandbox.flip_frame(intro_flips + loop_frame);
     ASSERT_FALSE(frame.pixels.empty());
@@ -165,7 +162,6 @@ TEST(CreditsRun, EveryGlyphLandsAtItsPenPositionOnePresentPerByte) {
       "credits\n~~~~~~~~~~~~~~~~~~~~\ncode: ...... v4rd1an\nmusic: ...... grovik\ngfx: ....... v4rd1an\n"
       "handyman: .... 7zUmO";
   Sandbox sandbox;
-  sandbox.write_stand_in_assets();
   sandbox.remove_file("data/data05.dt");
   sandbox.write_image("data/data02.dt", 256, 96, [](int x, int y) {
     const int glyph = y / 16 * 16 + x / 16;
@@ -173,7 +169,7 @@ TEST(CreditsRun, EveryGlyphLandsAtItsPenPositionOnePresentPerByte) {
   });
   RunOptions options;
   constexpr long last_credits_flip = 20 + credit_bytes;  // after the first fade
-  options.environment = {{"INTRO_DOUBLE_SAVE_FLIPS", std::to_string(last_credits_flip)}};
+  options.environment = {"INTRO_DOUBLE_SAVE_FLIPS=" + std::to_string(last_credits_flip)};
   expect_orderly_end(sandbox.run(options), 1);  // 1 for the missing module; a present and a wait per byte
 
   std::vector<uint32_t> expected(640 * 480, 0);
