@@ -36,8 +36,10 @@ std::string temporary_directory() {
 Lines run_environment(const Sandbox& sandbox, const RunOptions& options) {
   std::map<std::string, std::string> variables;
   const auto set = [&](const std::string& entry) {  // "NAME=value", or "NAME" to remove it
-    if (entry.find('=') == std::string::npos) variables.erase(entry);
-    else variables[entry.substr(0, entry.find('='))] = entry.substr(entry.find('=') + 1);
+    if (entry.find('=') == std::string::npos)
+      variables.erase(entry);
+    else
+      variables[entry.substr(0, entry.find('='))] = entry.substr(entry.find('=') + 1);
   };
   for (char** entry = environ; *entry != nullptr; ++entry)
     if (!starts_with(*entry, "INTRO_DOUBLE_")) set(*entry);
@@ -46,7 +48,7 @@ Lines run_environment(const Sandbox& sandbox, const RunOptions& options) {
   // whatever this machine has.
   Lines ours{"SDL_VIDEODRIVER=dummy", "PULSE_SERVER=unix:" + sandbox.root + "/no-sound-server",
              "INTRO_DOUBLE_LOG=" + sandbox.root + "/calls.log", "INTRO_DOUBLE_SAVE_DIR=" + sandbox.root + "/frames",
-             "INTRO_DOUBLE_INTERRUPT_SIGNAL=" + std::to_string(options.interrupt_signal), "PWD=" + sandbox.directory};
+             "PWD=" + sandbox.directory};
   if (!options.real_time) {
     const std::string others = variables["LD_PRELOAD"];
     ours.push_back(std::string("LD_PRELOAD=") + VIRTUAL_CLOCK_LIBRARY + (others.empty() ? "" : ":" + others));
@@ -142,8 +144,8 @@ RunResult Sandbox::run(const RunOptions& options) const {
   const pid_t child = fork();
   if (child < 0) throw std::runtime_error("cannot fork");
   if (child == 0) {
-    if (std::freopen((root + "/stdout").c_str(), "w", stdout) && std::freopen((root + "/stderr").c_str(), "w", stderr) &&
-        chdir(directory.c_str()) == 0)
+    if (std::freopen((root + "/stdout").c_str(), "w", stdout) &&
+        std::freopen((root + "/stderr").c_str(), "w", stderr) && chdir(directory.c_str()) == 0)
       execve(command[0] == "intro" ? INTRO_EXECUTABLE : INTRO_EMULATOR, c_strings(command).data(),
              c_strings(environment).data());
     _exit(127);

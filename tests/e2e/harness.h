@@ -14,7 +14,7 @@
 // _SAVE_FLIPS, _REAL_DELAY, _INTERRUPT) are described at the top of
 // tests/doubles/recording_sdl.cpp and tests/doubles/recording_mikmod.cpp; a
 // test sets them in RunOptions::environment. The harness itself sets
-// INTRO_DOUBLE_LOG, _SAVE_DIR, _INTERRUPT_SIGNAL, PWD, SDL_VIDEODRIVER=dummy,
+// INTRO_DOUBLE_LOG, _SAVE_DIR, PWD, SDL_VIDEODRIVER=dummy,
 // a PULSE_SERVER that is never there (so the intro takes the path of a
 // machine with sound) and, for the virtual clock, LD_PRELOAD; everything else
 // comes from the test's own environment minus any INTRO_DOUBLE_* variable.
@@ -38,8 +38,7 @@ struct RunOptions {
   Lines arguments;  // after the program name, which is "intro"
   // "NAME=value" replaces the run's variable of that name, "NAME" alone removes it.
   Lines environment;
-  // The signal that INTRO_DOUBLE_INTERRUPT and interrupt_every_ms send.
-  int interrupt_signal = SIGINT;
+  int interrupt_signal = SIGINT;  // the signal that interrupt_every_ms sends
   // The intro runs on the recordings' simulated clock (capture/virtual_clock.h,
   // preloaded): the double's delays and presents pass simulated time, the
   // worker threads tick on it, and nothing sleeps in real time. This runs it
@@ -140,9 +139,10 @@ inline Lines times(int count, const Lines& step) {  // `step` repeated
 constexpr long intro_flips = 23 + 160 + 1;  // logo rise, divider lines, the finished lines
 constexpr int credit_bytes = 113;
 
-// The scripted Escape press that is taken in frame `frame` of the loop.
-inline std::string escape_in_frame(long frame) {
-  return "after_flip=" + std::to_string(intro_flips + frame - 1) + ":keydown=27";
+// The group of an event script whose events are taken in frame `frame` of
+// the loop, Escape by default.
+inline std::string in_frame(long frame, const std::string& events = "keydown=27") {
+  return "after_flip=" + std::to_string(intro_flips + frame - 1) + ":" + events;
 }
 
 // The calls that pace what is seen: presents, waits, display clears and polls.

@@ -1,11 +1,12 @@
 // Start-up and shutdown of the real executable with the recording doubles:
-// the arguments, where the libraries come from, and every way start-up can
-// fail (interrupts in every phase: interrupt_test.cpp).
+// the arguments, where the libraries come from, every way start-up can fail,
+// and the bad asset files (interrupts in every phase: scene_test.cpp).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <functional>
+#include <random>
 #include <regex>
 #include <string>
 
@@ -13,9 +14,7 @@
 
 namespace {
 
-using e2e::Lines;
-using e2e::RunOptions;
-using e2e::Sandbox;
+using namespace e2e;
 
 // A PWD of exactly `length` characters that names the sandbox directory
 // through a symbolic link, so only its length can make it fail.
@@ -91,13 +90,14 @@ TEST(Startup, EveryOutcomeOfTheArgumentsPwdAndLibraries) {
        cannot_open("/data/mikmod.library", "not a regular file"), "", media_only},
       // Both names then lead to the same file, which is loaded once.
       {"media library without its entry points",
-       [](const Sandbox& s, RunOptions&) { s.place_library("sdl.library", e2e::Library::music_double); }, 1,
+       [](const Sandbox& s, RunOptions&) { s.place_library("sdl.library", Library::music_double); }, 1,
        "Missing entry point SDL_SetVideoMode in {d}/data/sdl.library\n", "", music_only},
       {"music library without its entry points",
-       [](const Sandbox& s, RunOptions&) { s.place_library("mikmod.library", e2e::Library::media_double); }, 1,
+       [](const Sandbox& s, RunOptions&) { s.place_library("mikmod.library", Library::media_double); }, 1,
        "Missing entry point Player_Start in {d}/data/mikmod.library\n", "", media_only},
-      {"display that cannot be opened", [](const Sandbox&, RunOptions& o) { o.environment = {"INTRO_DOUBLE_FAIL=SDL_SetVideoMode"}; },
-       1, "", "Cannot open a 640x480x32 display: SDL_SetVideoMode was told to fail\n",
+      {"display that cannot be opened",
+       [](const Sandbox&, RunOptions& o) { o.environment = {"INTRO_DOUBLE_FAIL=SDL_SetVideoMode"}; }, 1, "",
+       "Cannot open a 640x480x32 display: SDL_SetVideoMode was told to fail\n",
        {"recording_sdl loaded", "recording_mikmod loaded", "SDL_SetVideoMode 640 480 32 0x80000000", "SDL_GetError",
         "SDL_Quit", "recording_mikmod unloaded", "recording_sdl unloaded"}},
   };
@@ -106,16 +106,108 @@ TEST(Startup, EveryOutcomeOfTheArgumentsPwdAndLibraries) {
     Sandbox sandbox;
     RunOptions options;
     c.prepare(sandbox, options);
-    options.environment.push_back("INTRO_DOUBLE_EVENTS=" + e2e::escape_in_frame(1));
-    const e2e::RunResult result = sandbox.run(options);
+    options.environment.push_back("INTRO_DOUBLE_EVENTS=" + in_frame(1));
+    const RunResult result = sandbox.run(options);
     std::string out = c.out;
     for (size_t at; (at = out.find("{d}")) != std::string::npos;) out.replace(at, 3, sandbox.directory);
     EXPECT_EQ(result.exit_status, c.status);
     EXPECT_TRUE(std::regex_match(result.out, std::regex(out))) << result.out;
     EXPECT_EQ(result.err, c.err);
-    if (c.status == 0) e2e::expect_orderly_end(result);
+    if (c.status == 0) expect_orderly_end(result);
     const size_t seen = c.status == 0 ? std::min<size_t>(4, result.log.size()) : result.log.size();
     EXPECT_EQ(Lines(result.log.begin(), result.log.begin() + long(seen)), c.log);
+  }
+}
+
+// Bad asset files, each named with what is wrong with it: every kind of
+// unusable file once (the four images taking turns: they share one loader),
+// a texture or logo of a size the scene cannot use, and the module missing,
+// cut short or replaced by garbage, the last given to the real libmikmod.
+//
+// Each is named by every user of the file (the small font is loaded by the
+// scene and again by the credits page, which then only holds); the scene is
+// skipped, so nothing of it is presented and the module is never handed to
+// the music library, but the closing still runs and the run exits with 1.
+TEST(BadFiles, AnUnusableAssetIsNamedAndSkipsTheScene) {
+  const auto blank = [](int width, int height) {
+    return image_header(width, height) + std::string(size_t(width) * height * 4, '\0');
+  };
+  // 65535 × 65535 × 4 bytes do not fit a 32-bit address space: there the
+  // loader refuses the size itself before it looks at the file's length.
+  const char* huge_image_refusal = sizeof(size_t) < 8 ? "not enough memory for the image" : "the file is cut short";
+  const std::string missing = "the file is missing", fifo = "not a regular file", cut = "the file is cut short";
+  struct Case {
+    const char* asset;
+    std::string bytes;  // of the bad file, unless it is missing or a FIFO that no one ever writes to
+    std::string reason;
+  };
+  const Case cases[] = {
+      {"data/data01.dt", "", missing},
+      {"data/data05.dt", "", missing},
+      {"data/data02.dt", image_header(256, 96) + std::string(256 * 96 * 4 - 1, '\0'), cut},  // by a byte
+      {"data/data03.dt", image_header(160, 160), cut},
+      {"data/data04.dt", image_header(256, 256).substr(0, 3), cut},
+      {"data/data01.dt", blank(512, 192).replace(4, 2, "\x18\0", 2), "the image is not 32 bits per pixel"},
+      {"data/data02.dt", image_header(65535, 65535) + std::string(4096, '\x7f'), huge_image_refusal},
+      {"data/data03.dt", "", fifo},
+      {"data/data05.dt", "", fifo},
+      {"data/data04.dt", blank(255, 256), "the texture must be 256 x 256 pixels"},
+      {"data/data03.dt", blank(600, 100), "the logo must be at most 562 x 469 pixels"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.asset) + ": " + c.reason);
+    Sandbox sandbox;
+    if (c.reason == missing) sandbox.remove_file(c.asset);
+    if (c.reason == fifo) sandbox.make_fifo(c.asset);
+    if (!c.bytes.empty()) sandbox.write_file(c.asset, c.bytes);
+    const RunResult result = sandbox.run();
+    const bool small_font = std::string(c.asset) == "data/data02.dt";
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(lines_of(result.err),
+              times(small_font ? 2 : 1, {"Cannot load " + std::string(c.asset) + ": " + c.reason}));
+    EXPECT_EQ(matching(result.log, {"Player_", "SDL_UpdateRect", "SDL_PollEvent"}), Lines{});
+    expect_orderly_end(result, 1, small_font ? 0 : credit_bytes);
+  }
+}
+
+// The real libmikmod takes whatever is in data/data05.dt. A module it cannot
+// load is named with the reason and skips the scene (exit status 1), one it
+// loads in part plays what it has; neither may crash the run.
+TEST(BadFiles, AModuleTheRealMusicLibraryCannotLoadIsNamedAndTheRunExitsWithOne) {
+  const std::string module = read_file(std::string(GENERATED_DATA_DIR) + "/data05.dt");
+  ASSERT_GT(module.size(), 1000u);
+  std::mt19937 generator(5);
+  std::string garbage(4096, '\0');
+  for (char& byte : garbage) byte = char(generator());
+  const std::string unloadable = "Cannot load data/data05.dt: not a module the music library can load (";
+  struct Case {
+    const char* what;
+    std::string bytes;
+    std::string message;  // the start of the one line on standard error; none when it plays
+  };
+  const Case cases[] = {
+      {"empty", "", unloadable},
+      {"header cut", module.substr(0, 60), unloadable},
+      {"a third", module.substr(0, module.size() / 3), unloadable},
+      {"all but the last byte", module.substr(0, module.size() - 1), ""},
+      {"garbage", garbage, unloadable},
+  };
+  Sandbox sandbox(Library::system_mikmod);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    sandbox.write_file("data/data05.dt", c.bytes);
+    RunOptions options;
+    options.real_time = true;  // the simulated clock is the doubles' alone
+    options.environment = {"INTRO_DOUBLE_EVENTS=" + in_frame(1)};
+    const RunResult result = sandbox.run(options);
+    Lines ours;  // without the line that says it plays without sound, on a machine with none
+    for (const std::string& line : lines_of(result.err))
+      if (line != "No sound device: the intro plays without sound") ours.push_back(line);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(ours.size(), c.message.empty() ? 0u : 1u) << result.err;
+    EXPECT_TRUE(ours.empty() || starts_with(ours[0], c.message)) << result.err;
+    EXPECT_EQ(result.exit_status, c.message.empty() ? 0 : 1);
+    EXPECT_EQ(result.signal, 0);
   }
 }
 

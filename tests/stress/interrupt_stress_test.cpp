@@ -26,7 +26,7 @@ TEST(InterruptStress, RealSignalsAtRandomRealMoments) {
     options.real_time = true;
     options.interrupt_signal = signal_number;
     options.interrupt_every_ms = std::uniform_int_distribution<int>(20, 400)(generator);
-    options.environment = {"INTRO_DOUBLE_REAL_DELAY=1", "INTRO_DOUBLE_EVENTS=" + e2e::escape_in_frame(10000)};
+    options.environment = {"INTRO_DOUBLE_REAL_DELAY=1", "INTRO_DOUBLE_EVENTS=" + e2e::in_frame(10000)};
     SCOPED_TRACE("signal " + std::to_string(signal_number) + " every " + std::to_string(options.interrupt_every_ms) + " ms");
     const e2e::RunResult result = sandbox.run(options);
     EXPECT_EQ(result.out + result.err, "");
