@@ -9,9 +9,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -31,57 +31,41 @@ std::string temporary_directory() {
   return pattern;
 }
 
-// The test's own environment without the doubles' switches, then what this
-// run needs, then the test's own settings.
-Lines run_environment(const Sandbox& sandbox, const RunOptions& options) {
-  std::map<std::string, std::string> variables;
-  const auto set = [&](const std::string& entry) {  // "NAME=value", or "NAME" to remove it
-    if (entry.find('=') == std::string::npos)
-      variables.erase(entry);
-    else
-      variables[entry.substr(0, entry.find('='))] = entry.substr(entry.find('=') + 1);
-  };
+// In the child: the test's own environment without the doubles' switches,
+// then what this run needs, then the test's own settings ("NAME=value", or
+// "NAME" alone to remove it).
+void set_environment(const Sandbox& sandbox, const RunOptions& options) {
+  Lines settings;
   for (char** entry = environ; *entry != nullptr; ++entry)
-    if (!starts_with(*entry, "INTRO_DOUBLE_")) set(*entry);
+    if (starts_with(*entry, "INTRO_DOUBLE_")) settings.push_back(std::string(*entry, std::strchr(*entry, '=')));
   // A sound server named (never there) makes every machine one that may have
   // sound: the intro lets the music library probe, so the logs are the same
   // whatever this machine has.
-  Lines ours{"SDL_VIDEODRIVER=dummy", "PULSE_SERVER=unix:" + sandbox.root + "/no-sound-server",
-             "INTRO_DOUBLE_LOG=" + sandbox.root + "/calls.log", "INTRO_DOUBLE_SAVE_DIR=" + sandbox.root + "/frames",
-             "PWD=" + sandbox.directory};
-  if (!options.real_time) {
-    const std::string others = variables["LD_PRELOAD"];
-    ours.push_back(std::string("LD_PRELOAD=") + VIRTUAL_CLOCK_LIBRARY + (others.empty() ? "" : ":" + others));
-  }
-  for (const std::string& entry : ours) set(entry);
-  for (const std::string& entry : options.environment) set(entry);
-  Lines environment;
-  for (const auto& [name, value] : variables) environment.push_back(name + "=" + value);
-  return environment;
+  settings += {"SDL_VIDEODRIVER=dummy", "PULSE_SERVER=unix:" + sandbox.root + "/no-sound-server",
+               "INTRO_DOUBLE_LOG=" + sandbox.root + "/calls.log", "INTRO_DOUBLE_SAVE_DIR=" + sandbox.root + "/frames",
+               "PWD=" + sandbox.directory};
+  const std::string others = std::getenv("LD_PRELOAD") != nullptr ? std::getenv("LD_PRELOAD") : "";
+  if (!options.real_time)
+    settings.push_back(std::string("LD_PRELOAD=") + VIRTUAL_CLOCK_LIBRARY + (others.empty() ? "" : ":" + others));
+  settings += options.environment;
+  for (const std::string& entry : settings)
+    if (entry.find('=') == std::string::npos)
+      unsetenv(entry.c_str());
+    else
+      setenv(entry.substr(0, entry.find('=')).c_str(), entry.substr(entry.find('=') + 1).c_str(), 1);
 }
 
-std::vector<char*> c_strings(Lines& strings) {
-  std::vector<char*> pointers;
-  for (std::string& text : strings) pointers.push_back(text.data());
-  pointers.push_back(nullptr);
-  return pointers;
-}
-
-// The command that runs the intro: its own, or the emulator's where this
-// machine cannot execute it itself.
-Lines command_line(const RunOptions& options, Lines& environment) {
+// In the child: the command that runs the intro, its own or the emulator's
+// where this machine cannot execute it itself.
+Lines command_line(const RunOptions& options) {
   Lines command{"intro"};
   if (*INTRO_EMULATOR != '\0') {
     // qemu-user runs the executable with the program name given after -0,
     // and hands the preloads to it alone with -E: the emulator's own loader
     // would refuse them (and say so) for their architecture.
     command = {INTRO_EMULATOR, "-0", "intro"};
-    const auto preload = std::find_if(environment.begin(), environment.end(),
-                                      [](const std::string& variable) { return starts_with(variable, "LD_PRELOAD="); });
-    if (preload != environment.end()) {
-      command += {"-E", *preload};
-      environment.erase(preload);
-    }
+    if (const char* preload = std::getenv("LD_PRELOAD")) command += {"-E", std::string("LD_PRELOAD=") + preload};
+    unsetenv("LD_PRELOAD");
     command.push_back(INTRO_EXECUTABLE);
   }
   return command += options.arguments;
@@ -139,15 +123,17 @@ RunResult Sandbox::run(const RunOptions& options) const {
   fs::remove(log_path);
   fs::remove_all(root + "/frames");
   fs::create_directories(root + "/frames");
-  Lines environment = run_environment(*this, options);
-  Lines command = command_line(options, environment);
   const pid_t child = fork();
   if (child < 0) throw std::runtime_error("cannot fork");
   if (child == 0) {
+    set_environment(*this, options);
+    Lines command = command_line(options);
+    std::vector<char*> arguments;
+    for (std::string& argument : command) arguments.push_back(argument.data());
+    arguments.push_back(nullptr);
     if (std::freopen((root + "/stdout").c_str(), "w", stdout) &&
         std::freopen((root + "/stderr").c_str(), "w", stderr) && chdir(directory.c_str()) == 0)
-      execve(command[0] == "intro" ? INTRO_EXECUTABLE : INTRO_EMULATOR, c_strings(command).data(),
-             c_strings(environment).data());
+      execv(command[0] == "intro" ? INTRO_EXECUTABLE : INTRO_EMULATOR, arguments.data());
     _exit(127);
   }
   using clock = std::chrono::steady_clock;
