@@ -23,8 +23,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char* const library_files[] = {MEDIA_DOUBLE, MUSIC_DOUBLE, SYSTEM_MIKMOD_LIBRARY};  // by Library
-
 std::string temporary_directory() {
   std::string pattern = (fs::temp_directory_path() / "intro-e2e-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a temporary directory");
@@ -73,10 +71,10 @@ Lines command_line(const RunOptions& options) {
 
 }  // namespace
 
-Sandbox::Sandbox(Library music) : root(temporary_directory()), directory(root + "/run") {
+Sandbox::Sandbox(const char* music_library) : root(temporary_directory()), directory(root + "/run") {
   fs::create_directories(directory + "/data");
-  place_library("sdl.library", Library::media_double);
-  place_library("mikmod.library", music);
+  place_library("sdl.library", MEDIA_DOUBLE);
+  place_library("mikmod.library", music_library);
   write_image("data/data01.dt", 512, 192, [](int x, int) { return x % 32 < 16 ? 0xffffffffu : 0u; });
   write_image("data/data02.dt", 256, 96, [](int x, int) { return x % 16 < 8 ? panel_ink : 0u; });
   write_image("data/data03.dt", 160, 160, [](int, int) { return logo_pixel; });
@@ -89,9 +87,9 @@ Sandbox::~Sandbox() {
   fs::remove_all(root, ignored);
 }
 
-void Sandbox::place_library(const std::string& name, Library library) const {
+void Sandbox::place_library(const std::string& name, const char* library) const {
   remove_file("data/" + name);
-  fs::create_symlink(library_files[int(library)], directory + "/data/" + name);
+  fs::create_symlink(library, directory + "/data/" + name);
 }
 
 void Sandbox::write_file(const std::string& relative, const std::string& bytes) const {

@@ -31,8 +31,8 @@ namespace e2e {
 
 using Lines = std::vector<std::string>;
 
-// What a library file in data/ is: a symbolic link to one of these.
-enum class Library { media_double, music_double, system_mikmod };
+// The library files in data/ are symbolic links to the build's doubles,
+// MEDIA_DOUBLE and MUSIC_DOUBLE, or to the system's SYSTEM_MIKMOD_LIBRARY.
 
 struct RunOptions {
   Lines arguments;  // after the program name, which is "intro"
@@ -75,7 +75,7 @@ struct Frame {
 // double accepts as a module. The log, the captured output and saved frames
 // live beside it in root.
 struct Sandbox {
-  explicit Sandbox(Library music = Library::music_double);
+  explicit Sandbox(const char* music_library = MUSIC_DOUBLE);
   ~Sandbox();
   Sandbox(const Sandbox&) = delete;
 
@@ -83,7 +83,7 @@ struct Sandbox {
   const std::string directory;
 
   // Paths are relative to directory; each replaces what was there.
-  void place_library(const std::string& name, Library library) const;  // data/<name> a link to `library`
+  void place_library(const std::string& name, const char* library) const;  // data/<name> a link to `library`
   void write_file(const std::string& relative, const std::string& bytes) const;
   void make_fifo(const std::string& relative) const;
   void remove_file(const std::string& relative) const;

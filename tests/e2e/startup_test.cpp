@@ -90,10 +90,10 @@ TEST(Startup, EveryOutcomeOfTheArgumentsPwdAndLibraries) {
        cannot_open("/data/mikmod.library", "not a regular file"), "", media_only},
       // Both names then lead to the same file, which is loaded once.
       {"media library without its entry points",
-       [](const Sandbox& s, RunOptions&) { s.place_library("sdl.library", Library::music_double); }, 1,
+       [](const Sandbox& s, RunOptions&) { s.place_library("sdl.library", MUSIC_DOUBLE); }, 1,
        "Missing entry point SDL_SetVideoMode in {d}/data/sdl.library\n", "", music_only},
       {"music library without its entry points",
-       [](const Sandbox& s, RunOptions&) { s.place_library("mikmod.library", Library::media_double); }, 1,
+       [](const Sandbox& s, RunOptions&) { s.place_library("mikmod.library", MEDIA_DOUBLE); }, 1,
        "Missing entry point Player_Start in {d}/data/mikmod.library\n", "", media_only},
       {"display that cannot be opened",
        [](const Sandbox&, RunOptions& o) { o.environment = {"INTRO_DOUBLE_FAIL=SDL_SetVideoMode"}; }, 1, "",
@@ -192,7 +192,7 @@ TEST(BadFiles, AModuleTheRealMusicLibraryCannotLoadIsNamedAndTheRunExitsWithOne)
       {"all but the last byte", module.substr(0, module.size() - 1), ""},
       {"garbage", garbage, unloadable},
   };
-  Sandbox sandbox(Library::system_mikmod);
+  Sandbox sandbox(SYSTEM_MIKMOD_LIBRARY);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     sandbox.write_file("data/data05.dt", c.bytes);
