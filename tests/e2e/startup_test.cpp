@@ -176,9 +176,8 @@ TEST(BadFiles, AnUnusableAssetIsNamedAndSkipsTheScene) {
 TEST(BadFiles, AModuleTheRealMusicLibraryCannotLoadIsNamedAndTheRunExitsWithOne) {
   const std::string module = read_file(std::string(GENERATED_DATA_DIR) + "/data05.dt");
   ASSERT_GT(module.size(), 1000u);
-  std::mt19937 generator(5);
   std::string garbage(4096, '\0');
-  for (char& byte : garbage) byte = char(generator());
+  std::generate(garbage.begin(), garbage.end(), std::mt19937(5));
   const std::string unloadable = "Cannot load data/data05.dt: not a module the music library can load (";
   struct Case {
     const char* what;
@@ -188,7 +187,6 @@ TEST(BadFiles, AModuleTheRealMusicLibraryCannotLoadIsNamedAndTheRunExitsWithOne)
   const Case cases[] = {
       {"empty", "", unloadable},
       {"header cut", module.substr(0, 60), unloadable},
-      {"a third", module.substr(0, module.size() / 3), unloadable},
       {"all but the last byte", module.substr(0, module.size() - 1), ""},
       {"garbage", garbage, unloadable},
   };
@@ -200,12 +198,13 @@ TEST(BadFiles, AModuleTheRealMusicLibraryCannotLoadIsNamedAndTheRunExitsWithOne)
     options.real_time = true;  // the simulated clock is the doubles' alone
     options.environment = {"INTRO_DOUBLE_EVENTS=" + in_frame(1)};
     const RunResult result = sandbox.run(options);
-    Lines ours;  // without the line that says it plays without sound, on a machine with none
-    for (const std::string& line : lines_of(result.err))
-      if (line != "No sound device: the intro plays without sound") ours.push_back(line);
+    // Without the line that says it plays without sound, on a machine with
+    // none, which comes first: the music library starts before the module loads.
+    const std::string silent = "No sound device: the intro plays without sound\n";
+    const std::string err = starts_with(result.err, silent) ? result.err.substr(silent.size()) : result.err;
     EXPECT_EQ(result.out, "");
-    EXPECT_EQ(ours.size(), c.message.empty() ? 0u : 1u) << result.err;
-    EXPECT_TRUE(ours.empty() || starts_with(ours[0], c.message)) << result.err;
+    EXPECT_TRUE(c.message.empty() ? err.empty() : starts_with(err, c.message) && err.find('\n') == err.size() - 1)
+        << result.err;
     EXPECT_EQ(result.exit_status, c.message.empty() ? 0 : 1);
     EXPECT_EQ(result.signal, 0);
   }
