@@ -12,7 +12,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-#include <deque>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -34,30 +34,16 @@ std::vector<std::string> split(const std::string& text, char separator) {
   return parts;
 }
 
-// The process is sent the signal right after the `count`-th logged line that
-// starts with `prefix`; lines may come from several threads.
-struct Interrupt {
-  std::string prefix;
-  long count = 0;
-  std::atomic<long> seen{0};
-};
-
 // Set by open_log while the library loads, before the intro starts any
-// thread; only read afterwards. Defined before each double's load-time
-// object, so they are constructed before it.
+// thread; only read afterwards.
 int log_fd = -1;
-std::deque<Interrupt> interrupts;
+// How many logged lines each moment of INTRO_DOUBLE_INTERRUPT has matched so
+// far; lines may come from several threads. A run asks for a few moments.
+std::atomic<long> lines_matched[8];
 
-// Opens INTRO_DOUBLE_LOG and reads INTRO_DOUBLE_INTERRUPT
-// ("SDL_Delay 1@21;Player_Active@3": prefixes may hold spaces and commas).
 void open_log() {
   if (const std::string path = environment("INTRO_DOUBLE_LOG"); !path.empty())
     log_fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-  for (const std::string& item : split(environment("INTRO_DOUBLE_INTERRUPT"), ';')) {
-    Interrupt& interrupt = interrupts.emplace_back();
-    interrupt.prefix = item.substr(0, item.rfind('@'));
-    interrupt.count = std::atol(item.c_str() + item.rfind('@') + 1);
-  }
 }
 
 // Each line goes out in one write() on an O_APPEND descriptor, so lines from
@@ -70,7 +56,9 @@ void write_line(std::string line) {
 // Appends one line to the call log (a no-op without INTRO_DOUBLE_LOG); when
 // INTRO_DOUBLE_INTERRUPT asks for a signal at this line, sends it (the number
 // in INTRO_DOUBLE_INTERRUPT_SIGNAL, SIGINT without one) and logs
-// "interrupt sent" after the line.
+// "interrupt sent" after the line. "SDL_Delay 1@21;Player_Active@3" asks for
+// one right after the 21st line that starts with "SDL_Delay 1" and one after
+// the 3rd Player_Active; prefixes may hold spaces and commas.
 __attribute__((format(printf, 1, 2))) void record(const char* format, ...) {
   char line[512];  // a longer line is cut
   va_list arguments;
@@ -78,13 +66,15 @@ __attribute__((format(printf, 1, 2))) void record(const char* format, ...) {
   std::vsnprintf(line, sizeof line, format, arguments);
   va_end(arguments);
   write_line(line);
-  for (Interrupt& interrupt : interrupts)
-    if (std::string(line).rfind(interrupt.prefix, 0) == 0 &&
-        interrupt.seen.fetch_add(1, std::memory_order_relaxed) + 1 == interrupt.count) {
-      const int signal = std::atoi(environment("INTRO_DOUBLE_INTERRUPT_SIGNAL").c_str());
-      kill(getpid(), signal != 0 ? signal : SIGINT);  // process-directed, as from a terminal
-      write_line("interrupt sent");
-    }
+  const std::vector<std::string> moments = split(environment("INTRO_DOUBLE_INTERRUPT"), ';');
+  for (size_t i = 0; i < moments.size() && i < std::size(lines_matched); ++i) {
+    const size_t at = moments[i].rfind('@');
+    if (std::string(line).rfind(moments[i].substr(0, at), 0) != 0) continue;
+    if (lines_matched[i].fetch_add(1, std::memory_order_relaxed) + 1 != std::atol(&moments[i][at + 1])) continue;
+    const int signal = std::atoi(environment("INTRO_DOUBLE_INTERRUPT_SIGNAL").c_str());
+    kill(getpid(), signal != 0 ? signal : SIGINT);  // process-directed, as from a terminal
+    write_line("interrupt sent");
+  }
 }
 
 // Whether INTRO_DOUBLE_FAIL ("SDL_SetVideoMode,MikMod_Init:first") asks
