@@ -11,7 +11,7 @@
 //   EXPECT_EQ(sandbox.flip_frame(190).at(320, 400), 0x00ffffffu);
 //
 // The log lines and the doubles' switches (INTRO_DOUBLE_EVENTS, _FAIL,
-// _SAVE_FLIPS, _REAL_DELAY, _INTERRUPT) are described at the top of
+// _SAVE_FLIPS, _REAL_DELAY, _INTERRUPT, _INTERRUPT_SIGNAL) are described at the top of
 // tests/doubles/recording_sdl.cpp and tests/doubles/recording_mikmod.cpp; a
 // test sets them in RunOptions::environment. The harness itself sets
 // INTRO_DOUBLE_LOG, _SAVE_DIR, PWD, SDL_VIDEODRIVER=dummy,
