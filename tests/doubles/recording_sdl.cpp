@@ -9,8 +9,8 @@
 // costs 1 ms of it, as in a recording; the worker threads then tick on
 // simulated time too, and a run never sleeps in real time.
 //
-// Configured by environment variables (the log, the events and the interrupts
-// are read once, when the library loads):
+// Configured by environment variables (the log opened when the library loads,
+// the others read at each call):
 //
 //   INTRO_DOUBLE_LOG=<file>    append one line per call, e.g.
 //                                "SDL_SetVideoMode 640 480 32 0x80000000"
@@ -70,10 +70,7 @@ std::map<SDL_Surface*, int> live_surfaces;  // each with the number that names i
 int surfaces_created;
 int video_mode_calls;
 long flips;
-// The scripted events, each with the flip count from which it is pending, as
-// written in the script (also the log's word for it).
-std::vector<std::pair<long, std::string>> event_script;
-size_t next_event;
+size_t next_event;  // of the event script
 
 std::string surface_name(SDL_Surface* surface) {
   if (surface == nullptr) return "null";
@@ -93,19 +90,11 @@ void save_flip(const SDL_Surface* surface) {
   std::ofstream(path, std::ios::binary) << bytes;  // a frame not saved fails the test that reads it
 }
 
-// "after_flip=120:keydown=27,keyup=27;after_flip=200:quit"
-void read_event_script() {
-  for (const std::string& group : split(environment("INTRO_DOUBLE_EVENTS"), ';'))
-    for (const std::string& text : split(group.substr(group.find(':') + 1), ','))
-      event_script.emplace_back(std::atol(group.c_str() + group.find('=') + 1), text);
-}
-
 // Logs the library's loading and unloading; declared after every other
 // global of this file so that those outlive it.
 struct Lifetime {
   Lifetime() {
     double_support::open_log();
-    read_event_script();
     record("recording_sdl loaded");
   }
   ~Lifetime() {
@@ -185,11 +174,17 @@ void SDL_Delay(Uint32 milliseconds) {
 
 // Hands out the scripted events whose flip count has been reached, in order.
 int SDL_PollEvent(SDL_Event* event) {
-  if (next_event >= event_script.size() || flips < event_script[next_event].first) {
+  // Each scripted event with the flip count from which it is pending, as
+  // written in the script (also the log's word for it).
+  std::vector<std::pair<long, std::string>> script;
+  for (const std::string& group : split(environment("INTRO_DOUBLE_EVENTS"), ';'))
+    for (const std::string& text : split(group.substr(group.find(':') + 1), ','))
+      script.emplace_back(std::atol(group.c_str() + group.find('=') + 1), text);
+  if (next_event >= script.size() || flips < script[next_event].first) {
     record("SDL_PollEvent none");
     return 0;
   }
-  const std::string& text = event_script[next_event++].second;
+  const std::string& text = script[next_event++].second;
   record("SDL_PollEvent %s", text.c_str());
   *event = SDL_Event{};
   event->type = text == "quit" ? SDL_QUIT : text.rfind("keydown=", 0) == 0 ? SDL_KEYDOWN : SDL_KEYUP;
