@@ -114,7 +114,7 @@ TEST(Interrupts, AtChosenMomentsOfEveryPhaseTheRunStillEndsInOrder) {
     std::string points;  // "prefix@n;...": right after the n-th log line that starts with prefix
     std::vector<Phase> phases;
     int signal;
-    long frames;  // of the loop; 0 where the moment depends on the music thread's polls
+    long frames;  // of the loop; 0 where the moment depends on the music thread's polls (then: some)
   };
   // A prefix also matches longer lines: "SDL_Delay 1" counts the first fade's
   // 20 waits, the 113 of the credits, their hold, then the second fade's 20.
@@ -146,9 +146,8 @@ TEST(Interrupts, AtChosenMomentsOfEveryPhaseTheRunStillEndsInOrder) {
     const RunResult result = sandbox.run(options);
     EXPECT_EQ(result.out + result.err, "");
     expect_orderly_end(result);
-    EXPECT_EQ(matching(result.log, {"Player_Free module"}).size(), 1u) << "the scene ran";
-    const size_t frames = matching(result.log, {"SDL_PollEvent none"}).size();
-    EXPECT_TRUE(c.frames == 0 || frames == size_t(c.frames)) << frames << " frames";
+    const size_t frames = matching(result.log, {"SDL_PollEvent none"}).size();  // polled in the scene's loop alone
+    EXPECT_TRUE(c.frames == 0 ? frames > 0 : frames == size_t(c.frames)) << frames << " frames";
     std::vector<Phase> landed;
     for (size_t line = 0; line < result.log.size(); ++line)
       if (result.log[line] == "interrupt sent") landed.push_back(phase_at(result.log, line));
