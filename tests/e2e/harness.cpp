@@ -210,7 +210,9 @@ Lines closing_pacing(int typed_bytes) {
   return lines += times(20, {"SDL_Delay 1", "SDL_Flip"});
 }
 
-void expect_orderly_end(const RunResult& result, int status, int typed_bytes) {
+void expect_orderly_end(const RunResult& result, const std::string& err, int status, int typed_bytes) {
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, err);
   EXPECT_EQ(result.exit_status, status);
   EXPECT_EQ(result.signal, 0);
   EXPECT_LT(index_of(result.log, "MikMod_Exit"), index_of(result.log, "SDL_Delay 1")) << "the scene closes first";

@@ -151,9 +151,11 @@ Lines pacing(const Lines& log);
 // frame (none when the page cannot be shown), the hold, fade.
 Lines closing_pacing(int typed_bytes = credit_bytes);
 
-// Exit status `status` and no signal; the music library shut down before the
-// closing, which follows as it should; then the media library shut down and
-// both libraries unloaded, the music library first, neither reporting a leak.
-void expect_orderly_end(const RunResult& result, int status = 0, int typed_bytes = credit_bytes);
+// Nothing on standard output and `err` on standard error; exit status
+// `status` and no signal; the music library shut down before the closing,
+// which follows as it should; then the media library shut down and both
+// libraries unloaded, the music library first, neither reporting a leak.
+void expect_orderly_end(const RunResult& result, const std::string& err = "", int status = 0,
+                        int typed_bytes = credit_bytes);
 
 }  // namespace e2e
