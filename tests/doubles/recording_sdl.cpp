@@ -9,7 +9,8 @@
 // costs 1 ms of it, as in a recording; the worker threads then tick on
 // simulated time too, and a run never sleeps in real time.
 //
-// Configured by environment variables, read once when the library loads:
+// Configured by environment variables (the log opened when the library loads,
+// the others read at each call):
 //
 //   INTRO_DOUBLE_LOG=<file>    append one line per call, e.g.
 //                                "SDL_SetVideoMode 640 480 32 0x80000000"
@@ -26,7 +27,8 @@
 //                                "after_flip=120:keydown=27,keyup=27;after_flip=200:quit".
 //                              Groups are separated by ';'; each group's events become pending, in
 //                              order, once that many SDL_Flip calls have happened. Events:
-//                              keydown=<sym>, keyup=<sym>, quit.
+//                              keydown=<sym>, keyup=<sym>, quit (the script is not checked: a
+//                              mistaken one shows as a run that does not end as the test expects).
 //   INTRO_DOUBLE_SAVE_DIR=<dir> with
 //   INTRO_DOUBLE_SAVE_FLIPS=1,50,300     save the flipped surface at those SDL_Flip calls (counted
 //                                        from 1) as <dir>/flip-<n>.pam
@@ -43,11 +45,11 @@
 //                              music double takes Player_Active.
 #include <SDL/SDL.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
+#include <fstream>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -56,95 +58,43 @@
 #include "memory_display.h"
 #include "virtual_clock.h"
 
+using double_support::environment;
 using double_support::record;
 using double_support::split;
-using double_support::whole_number;
 
 namespace {
 
-struct ScriptedEvent {
-  long after_flip;
-  std::string text;  // as written in the script, also the log's word for it
-  SDL_Event event;
-};
-
 // Only the intro's main thread calls the media library.
 SDL_Surface* video_surface;
-std::vector<std::pair<SDL_Surface*, int>> live_surfaces;  // each with the number that names it
+std::map<SDL_Surface*, int> live_surfaces;  // each with the number that names it
 int surfaces_created;
 int video_mode_calls;
 long flips;
-bool set_video_mode_failed;
+size_t next_event;  // of the event script
 
-std::vector<ScriptedEvent> event_script;
-size_t next_event;
-std::vector<long> flips_to_save;
-std::string save_directory;
-bool real_delay;
-
-std::string surface_name(const SDL_Surface* surface) {
+std::string surface_name(SDL_Surface* surface) {
   if (surface == nullptr) return "null";
   if (surface == video_surface) return "display";
-  for (const auto& [live, number] : live_surfaces)
-    if (live == surface) return "surface#" + std::to_string(number);
-  return "unknown";
+  const auto live = live_surfaces.find(surface);
+  return live != live_surfaces.end() ? "surface#" + std::to_string(live->second) : "unknown";
 }
 
 // A binary PAM: red, green, blue, then byte 3 of every pixel.
 void save_flip(const SDL_Surface* surface) {
-  const std::string path = save_directory + "/flip-" + std::to_string(flips) + ".pam";
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) double_support::configuration_error("INTRO_DOUBLE_SAVE_DIR", save_directory);
-  std::fprintf(file, "P7\nWIDTH %d\nHEIGHT %d\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n", surface->w,
-               surface->h);
-  const auto* pixels = static_cast<const unsigned char*>(surface->pixels);
-  for (const auto* pixel = pixels; pixel < pixels + 4 * size_t(surface->w) * size_t(surface->h); pixel += 4) {
-    const unsigned char red_first[4] = {pixel[2], pixel[1], pixel[0], pixel[3]};
-    std::fwrite(red_first, 1, 4, file);
-  }
-  std::fclose(file);
-}
-
-// "after_flip=120:keydown=27,keyup=27;after_flip=200:quit"
-void parse_event_script(const std::string& script) {
-  for (const std::string& group : split(script, ';')) {
-    long after = 0;
-    int events = 0;  // where the group's events start
-    if (std::sscanf(group.c_str(), "after_flip=%ld:%n", &after, &events) != 1 || events == 0)
-      double_support::configuration_error("INTRO_DOUBLE_EVENTS", script);
-    for (const std::string& text : split(group.substr(size_t(events)), ',')) {
-      SDL_Event event;
-      std::memset(&event, 0, sizeof event);
-      const bool down = text.rfind("keydown=", 0) == 0;
-      if (text == "quit") {
-        event.type = SDL_QUIT;
-      } else if (down || text.rfind("keyup=", 0) == 0) {
-        event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-        event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
-        event.key.keysym.sym = SDLKey(whole_number(text.substr(text.find('=') + 1), "INTRO_DOUBLE_EVENTS"));
-      } else {
-        double_support::configuration_error("INTRO_DOUBLE_EVENTS", script);
-      }
-      event_script.push_back({after, text, event});
-    }
-  }
-}
-
-void configure() {
-  using double_support::environment;
-  double_support::configure_from_environment();
-  parse_event_script(environment("INTRO_DOUBLE_EVENTS"));
-  for (const std::string& number : split(environment("INTRO_DOUBLE_SAVE_FLIPS"), ','))
-    flips_to_save.push_back(whole_number(number, "INTRO_DOUBLE_SAVE_FLIPS"));
-  save_directory = environment("INTRO_DOUBLE_SAVE_DIR");
-  real_delay = environment("INTRO_DOUBLE_REAL_DELAY") == "1";
+  std::string bytes = "P7\nWIDTH " + std::to_string(surface->w) + "\nHEIGHT " + std::to_string(surface->h) +
+                      "\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
+  const auto* pixels = static_cast<const char*>(surface->pixels);
+  for (size_t i = 0; i < 4 * size_t(surface->w) * size_t(surface->h); i += 4)
+    bytes += {pixels[i + 2], pixels[i + 1], pixels[i], pixels[i + 3]};
+  const std::string path = environment("INTRO_DOUBLE_SAVE_DIR") + "/flip-" + std::to_string(flips) + ".pam";
+  std::ofstream(path, std::ios::binary) << bytes;  // a frame not saved fails the test that reads it
 }
 
 // Logs the library's loading and unloading; declared after every other
 // global of this file so that those outlive it.
 struct Lifetime {
   Lifetime() {
-    configure();
+    double_support::open_log();
     record("recording_sdl loaded");
   }
   ~Lifetime() {
@@ -166,10 +116,7 @@ extern "C" {
 
 SDL_Surface* SDL_SetVideoMode(int width, int height, int bpp, Uint32 flags) {
   record("SDL_SetVideoMode %d %d %d 0x%x", width, height, bpp, flags);
-  if (double_support::told_to_fail("SDL_SetVideoMode", ++video_mode_calls)) {
-    set_video_mode_failed = true;
-    return nullptr;
-  }
+  if (double_support::told_to_fail("SDL_SetVideoMode", ++video_mode_calls)) return nullptr;
   if (video_surface == nullptr) video_surface = memory_display::new_surface(flags, width, height, bpp);
   return video_surface;
 }
@@ -177,7 +124,7 @@ SDL_Surface* SDL_SetVideoMode(int width, int height, int bpp, Uint32 flags) {
 SDL_Surface* SDL_CreateRGBSurface(Uint32 flags, int width, int height, int depth, Uint32 r_mask,
                                   Uint32 g_mask, Uint32 b_mask, Uint32 a_mask) {
   SDL_Surface* surface = memory_display::new_surface(flags, width, height, depth);
-  if (surface != nullptr) live_surfaces.emplace_back(surface, ++surfaces_created);
+  if (surface != nullptr) live_surfaces[surface] = ++surfaces_created;
   record("SDL_CreateRGBSurface 0x%x %d %d %d 0x%x 0x%x 0x%x 0x%x -> %s", flags, width, height, depth, r_mask,
          g_mask, b_mask, a_mask, surface_name(surface).c_str());
   return surface;
@@ -192,18 +139,14 @@ int SDL_ShowCursor(int toggle) {  // the intro only hides the cursor and ignores
 // this library never made (or already freed) is left alone and logged as
 // "unknown".
 void SDL_FreeSurface(SDL_Surface* surface) {
-  const auto live = std::find_if(live_surfaces.begin(), live_surfaces.end(),
-                                 [surface](const auto& named) { return named.first == surface; });
   record("SDL_FreeSurface %s", surface_name(surface).c_str());
-  if (live == live_surfaces.end()) return;
-  live_surfaces.erase(live);
-  memory_display::delete_surface(surface);
+  if (live_surfaces.erase(surface) != 0) memory_display::delete_surface(surface);
 }
 
 int SDL_Flip(SDL_Surface* screen) {
   record("SDL_Flip");
-  ++flips;
-  if (screen != nullptr && std::count(flips_to_save.begin(), flips_to_save.end(), flips) != 0) save_flip(screen);
+  const std::string saved = "," + environment("INTRO_DOUBLE_SAVE_FLIPS") + ",";
+  if (screen != nullptr && saved.find("," + std::to_string(++flips) + ",") != std::string::npos) save_flip(screen);
   memory_display::pass_present();
   return 0;
 }
@@ -225,19 +168,30 @@ void SDL_Delay(Uint32 milliseconds) {
   if (virtual_clock_runs()) return memory_display::pass_delay(milliseconds);
   timespec remaining{time_t(milliseconds / 1000), long(milliseconds % 1000) * 1000000L};
   // Like the real library's, a delay that a handled signal cuts short goes on.
-  while (real_delay && nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
+  while (environment("INTRO_DOUBLE_REAL_DELAY") == "1" && nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
   }
 }
 
 // Hands out the scripted events whose flip count has been reached, in order.
 int SDL_PollEvent(SDL_Event* event) {
-  if (next_event >= event_script.size() || flips < event_script[next_event].after_flip) {
+  // Each scripted event with the flip count from which it is pending, as
+  // written in the script (also the log's word for it).
+  std::vector<std::pair<long, std::string>> script;
+  for (const std::string& group : split(environment("INTRO_DOUBLE_EVENTS"), ';'))
+    for (const std::string& text : split(group.substr(group.find(':') + 1), ','))
+      script.emplace_back(std::atol(group.c_str() + group.find('=') + 1), text);
+  if (next_event >= script.size() || flips < script[next_event].first) {
     record("SDL_PollEvent none");
     return 0;
   }
-  const ScriptedEvent& scripted = event_script[next_event++];
-  record("SDL_PollEvent %s", scripted.text.c_str());
-  *event = scripted.event;
+  const std::string& text = script[next_event++].second;
+  record("SDL_PollEvent %s", text.c_str());
+  *event = SDL_Event{};
+  event->type = text == "quit" ? SDL_QUIT : text.rfind("keydown=", 0) == 0 ? SDL_KEYDOWN : SDL_KEYUP;
+  if (event->type != SDL_QUIT) {
+    event->key.state = event->type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+    event->key.keysym.sym = SDLKey(std::atoi(text.c_str() + text.find('=') + 1));
+  }
   return 1;
 }
 
@@ -247,10 +201,12 @@ void SDL_Quit() {
   video_surface = nullptr;
 }
 
+// The intro asks only after SDL_SetVideoMode failed, which it does only when
+// told to.
 char* SDL_GetError() {
   record("SDL_GetError");
-  static char told_to_fail[] = "SDL_SetVideoMode was told to fail", no_error[] = "";
-  return set_video_mode_failed ? told_to_fail : no_error;
+  static char told_to_fail[] = "SDL_SetVideoMode was told to fail";
+  return told_to_fail;
 }
 
 }  // extern "C"

@@ -9,9 +9,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <map>
+#include <iterator>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -23,77 +24,63 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char* const library_files[] = {MEDIA_DOUBLE, MUSIC_DOUBLE, SYSTEM_MIKMOD_LIBRARY};  // by Library
-
 std::string temporary_directory() {
   std::string pattern = (fs::temp_directory_path() / "intro-e2e-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a temporary directory");
   return pattern;
 }
 
-// The test's own environment without the doubles' switches, then what this
-// run needs.
-Lines run_environment(const Sandbox& sandbox, const RunOptions& options) {
-  std::map<std::string, std::string> variables;
-  for (char** entry = environ; *entry != nullptr; ++entry) {
-    const std::string text = *entry;
-    if (!starts_with(text, "INTRO_DOUBLE_")) variables[text.substr(0, text.find('='))] = text.substr(text.find('=') + 1);
-  }
-  variables["SDL_VIDEODRIVER"] = "dummy";
+// In the child: the test's own environment without the doubles' switches,
+// then what this run needs, then the test's own settings ("NAME=value", or
+// "NAME" alone to remove it).
+void set_environment(const Sandbox& sandbox, const RunOptions& options) {
+  Lines settings;
+  for (char** entry = environ; *entry != nullptr; ++entry)
+    if (starts_with(*entry, "INTRO_DOUBLE_")) settings.push_back(std::string(*entry, std::strchr(*entry, '=')));
   // A sound server named (never there) makes every machine one that may have
   // sound: the intro lets the music library probe, so the logs are the same
   // whatever this machine has.
-  variables["PULSE_SERVER"] = "unix:" + sandbox.root + "/no-sound-server";
-  variables["INTRO_DOUBLE_LOG"] = sandbox.root + "/calls.log";
-  variables["INTRO_DOUBLE_SAVE_DIR"] = sandbox.root + "/frames";
-  variables["INTRO_DOUBLE_INTERRUPT_SIGNAL"] = std::to_string(options.interrupt_signal);
-  variables["PWD"] = sandbox.directory;
-  if (!options.real_time) {
-    const std::string others = variables["LD_PRELOAD"];
-    variables["LD_PRELOAD"] = VIRTUAL_CLOCK_LIBRARY + (others.empty() ? "" : ":" + others);
-  }
-  for (const auto& [name, value] : options.environment) variables[name] = value;
-  if (options.unset_pwd) variables.erase("PWD");
-  Lines environment;
-  for (const auto& [name, value] : variables) environment.push_back(name + "=" + value);
-  return environment;
+  settings += {"SDL_VIDEODRIVER=dummy", "PULSE_SERVER=unix:" + sandbox.root + "/no-sound-server",
+               "INTRO_DOUBLE_LOG=" + sandbox.root + "/calls.log", "INTRO_DOUBLE_SAVE_DIR=" + sandbox.root + "/frames",
+               "PWD=" + sandbox.directory};
+  const std::string others = std::getenv("LD_PRELOAD") != nullptr ? std::getenv("LD_PRELOAD") : "";
+  if (!options.real_time)
+    settings.push_back(std::string("LD_PRELOAD=") + VIRTUAL_CLOCK_LIBRARY + (others.empty() ? "" : ":" + others));
+  settings += options.environment;
+  for (const std::string& entry : settings)
+    if (entry.find('=') == std::string::npos)
+      unsetenv(entry.c_str());
+    else
+      setenv(entry.substr(0, entry.find('=')).c_str(), entry.substr(entry.find('=') + 1).c_str(), 1);
 }
 
-std::vector<char*> c_strings(Lines& strings) {
-  std::vector<char*> pointers;
-  for (std::string& text : strings) pointers.push_back(text.data());
-  pointers.push_back(nullptr);
-  return pointers;
-}
-
-[[noreturn]] void exec_intro(const Sandbox& sandbox, Lines& arguments, Lines& environment) {
-  if (!std::freopen((sandbox.root + "/stdout").c_str(), "w", stdout) ||
-      !std::freopen((sandbox.root + "/stderr").c_str(), "w", stderr) || chdir(sandbox.directory.c_str()) != 0)
-    _exit(126);
+// In the child: the command that runs the intro, its own or the emulator's
+// where this machine cannot execute it itself.
+Lines command_line(const RunOptions& options) {
+  Lines command{"intro"};
   if (*INTRO_EMULATOR != '\0') {
     // qemu-user runs the executable with the program name given after -0,
     // and hands the preloads to it alone with -E: the emulator's own loader
     // would refuse them (and say so) for their architecture.
-    Lines emulated{INTRO_EMULATOR, "-0", arguments[0]}, host_environment;
-    for (const std::string& variable : environment) {
-      if (starts_with(variable, "LD_PRELOAD=")) emulated += {"-E", variable};
-      else host_environment.push_back(variable);
-    }
-    emulated.push_back(INTRO_EXECUTABLE);
-    emulated.insert(emulated.end(), arguments.begin() + 1, arguments.end());
-    execve(INTRO_EMULATOR, c_strings(emulated).data(), c_strings(host_environment).data());
-  } else {
-    execve(INTRO_EXECUTABLE, c_strings(arguments).data(), c_strings(environment).data());
+    command = {INTRO_EMULATOR, "-0", "intro"};
+    if (const char* preload = std::getenv("LD_PRELOAD")) command += {"-E", std::string("LD_PRELOAD=") + preload};
+    unsetenv("LD_PRELOAD");
+    command.push_back(INTRO_EXECUTABLE);
   }
-  _exit(127);
+  return command += options.arguments;
 }
 
 }  // namespace
 
-Sandbox::Sandbox(Library music) : root(temporary_directory()), directory(root + "/run") {
+Sandbox::Sandbox(const char* music_library) : root(temporary_directory()), directory(root + "/run") {
   fs::create_directories(directory + "/data");
-  place_library("sdl.library", Library::media_double);
-  place_library("mikmod.library", music);
+  place_library("sdl.library", MEDIA_DOUBLE);
+  place_library("mikmod.library", music_library);
+  write_image("data/data01.dt", 512, 192, [](int x, int) { return x % 32 < 16 ? 0xffffffffu : 0u; });
+  write_image("data/data02.dt", 256, 96, [](int x, int) { return x % 16 < 8 ? panel_ink : 0u; });
+  write_image("data/data03.dt", 160, 160, [](int, int) { return logo_pixel; });
+  write_image("data/data04.dt", 256, 256, [](int, int) { return texture_pixel; });
+  write_file("data/data05.dt", "stand-in module");
 }
 
 Sandbox::~Sandbox() {
@@ -101,9 +88,9 @@ Sandbox::~Sandbox() {
   fs::remove_all(root, ignored);
 }
 
-void Sandbox::place_library(const std::string& name, Library library) const {
+void Sandbox::place_library(const std::string& name, const char* library) const {
   remove_file("data/" + name);
-  fs::create_symlink(library_files[int(library)], directory + "/data/" + name);
+  fs::create_symlink(library, directory + "/data/" + name);
 }
 
 void Sandbox::write_file(const std::string& relative, const std::string& bytes) const {
@@ -130,26 +117,24 @@ void Sandbox::write_image(const std::string& relative, int width, int height,
   write_file(relative, bytes);
 }
 
-void Sandbox::write_stand_in_assets() const {
-  write_image("data/data01.dt", 512, 192, [](int x, int) { return x % 32 < 16 ? 0xffffffffu : 0u; });
-  write_image("data/data02.dt", 256, 96, [](int x, int) { return x % 16 < 8 ? panel_ink : 0u; });
-  write_image("data/data03.dt", 160, 160, [](int, int) { return logo_pixel; });
-  write_image("data/data04.dt", 256, 256, [](int, int) { return texture_pixel; });
-  write_file("data/data05.dt", "stand-in module");
-}
-
 RunResult Sandbox::run(const RunOptions& options) const {
   const std::string log_path = root + "/calls.log";
   fs::remove(log_path);
   fs::remove_all(root + "/frames");
   fs::create_directories(root + "/frames");
-  Lines arguments{"intro"};
-  arguments += options.arguments;
-  Lines environment = run_environment(*this, options);
   const pid_t child = fork();
   if (child < 0) throw std::runtime_error("cannot fork");
-  if (child == 0) exec_intro(*this, arguments, environment);
-
+  if (child == 0) {
+    set_environment(*this, options);
+    Lines command = command_line(options);
+    std::vector<char*> arguments;
+    for (std::string& argument : command) arguments.push_back(argument.data());
+    arguments.push_back(nullptr);
+    if (std::freopen((root + "/stdout").c_str(), "w", stdout) &&
+        std::freopen((root + "/stderr").c_str(), "w", stderr) && chdir(directory.c_str()) == 0)
+      execv(command[0] == "intro" ? INTRO_EXECUTABLE : INTRO_EMULATOR, arguments.data());
+    _exit(127);
+  }
   using clock = std::chrono::steady_clock;
   const auto deadline = clock::now() + std::chrono::seconds(60);
   auto next_interrupt = clock::now();
@@ -170,27 +155,21 @@ RunResult Sandbox::run(const RunOptions& options) const {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
-  RunResult result;
-  if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
-  result.out = read_file(root + "/stdout");
-  result.err = read_file(root + "/stderr");
-  result.log = lines_of(read_file(log_path));
-  return result;
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, WIFSIGNALED(status) ? WTERMSIG(status) : 0,
+          read_file(root + "/stdout"), read_file(root + "/stderr"), lines_of(read_file(log_path))};
 }
 
 Frame Sandbox::flip_frame(long number) const {
   const std::string bytes = read_file(root + "/frames/flip-" + std::to_string(number) + ".pam");
   const std::string header = "P7\nWIDTH 640\nHEIGHT 480\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
-  Frame frame{std::vector<uint32_t>(640 * 480)};
-  if (bytes.size() != header.size() + 4 * frame.pixels.size() || bytes.compare(0, header.size(), header) != 0) {
+  Frame frame;
+  if (bytes.size() != header.size() + 4 * 640 * 480 || bytes.compare(0, header.size(), header) != 0)
     ADD_FAILURE() << "no frame file, or a malformed one, for flip " << number;
-    return {};
-  }
-  for (size_t i = 0; i < frame.pixels.size(); ++i) {
-    const auto byte = [&](size_t k) { return uint32_t(uint8_t(bytes[header.size() + 4 * i + k])); };
-    frame.pixels[i] = byte(2) | byte(1) << 8 | byte(0) << 16 | byte(3) << 24;  // the file has red first
-  }
+  else
+    for (size_t i = header.size(); i < bytes.size(); i += 4) {  // the file has red first
+      const auto byte = [&](size_t k) { return uint32_t(uint8_t(bytes[i + k])); };
+      frame.pixels.push_back(byte(2) | byte(1) << 8 | byte(0) << 16 | byte(3) << 24);
+    }
   return frame;
 }
 
@@ -202,9 +181,7 @@ std::string image_header(int width, int height, int depth) {
 
 std::string read_file(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  return bytes.str();
+  return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 Lines lines_of(const std::string& text) {
@@ -233,7 +210,9 @@ Lines closing_pacing(int typed_bytes) {
   return lines += times(20, {"SDL_Delay 1", "SDL_Flip"});
 }
 
-void expect_orderly_end(const RunResult& result, int status, int typed_bytes) {
+void expect_orderly_end(const RunResult& result, const std::string& err, int status, int typed_bytes) {
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, err);
   EXPECT_EQ(result.exit_status, status);
   EXPECT_EQ(result.signal, 0);
   EXPECT_LT(index_of(result.log, "MikMod_Exit"), index_of(result.log, "SDL_Delay 1")) << "the scene closes first";

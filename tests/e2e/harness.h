@@ -2,21 +2,19 @@
 // directory whose data/ holds the recording doubles (or the system's
 // libmikmod), and hands back its output, exit status and call log.
 //
-//   e2e::Sandbox sandbox;                       // data/sdl.library, data/mikmod.library = the doubles
-//   sandbox.write_stand_in_assets();
+//   e2e::Sandbox sandbox;                       // data/ holds the doubles and the stand-in assets
 //   e2e::RunOptions options;
 //   options.arguments = {"windowed"};
-//   options.environment = {{"INTRO_DOUBLE_EVENTS", "after_flip=190:keydown=27"},
-//                          {"INTRO_DOUBLE_SAVE_FLIPS", "190"}};
+//   options.environment = {"INTRO_DOUBLE_EVENTS=after_flip=190:keydown=27", "INTRO_DOUBLE_SAVE_FLIPS=190"};
 //   const e2e::RunResult result = sandbox.run(options);
 //   e2e::expect_orderly_end(result);
 //   EXPECT_EQ(sandbox.flip_frame(190).at(320, 400), 0x00ffffffu);
 //
 // The log lines and the doubles' switches (INTRO_DOUBLE_EVENTS, _FAIL,
-// _SAVE_FLIPS, _REAL_DELAY, _INTERRUPT) are described at the top of
+// _SAVE_FLIPS, _REAL_DELAY, _INTERRUPT, _INTERRUPT_SIGNAL) are described at the top of
 // tests/doubles/recording_sdl.cpp and tests/doubles/recording_mikmod.cpp; a
 // test sets them in RunOptions::environment. The harness itself sets
-// INTRO_DOUBLE_LOG, _SAVE_DIR, _INTERRUPT_SIGNAL, PWD, SDL_VIDEODRIVER=dummy,
+// INTRO_DOUBLE_LOG, _SAVE_DIR, PWD, SDL_VIDEODRIVER=dummy,
 // a PULSE_SERVER that is never there (so the intro takes the path of a
 // machine with sound) and, for the virtual clock, LD_PRELOAD; everything else
 // comes from the test's own environment minus any INTRO_DOUBLE_* variable.
@@ -27,23 +25,20 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace e2e {
 
 using Lines = std::vector<std::string>;
 
-// What a library file in data/ is: a symbolic link to one of these.
-enum class Library { media_double, music_double, system_mikmod };
+// The library files in data/ are symbolic links to the build's doubles,
+// MEDIA_DOUBLE and MUSIC_DOUBLE, or to the system's SYSTEM_MIKMOD_LIBRARY.
 
 struct RunOptions {
   Lines arguments;  // after the program name, which is "intro"
-  // Added to the run's environment, replacing a variable of the same name.
-  std::vector<std::pair<std::string, std::string>> environment;
-  bool unset_pwd = false;  // run with no PWD at all
-  // The signal that INTRO_DOUBLE_INTERRUPT and interrupt_every_ms send.
-  int interrupt_signal = SIGINT;
+  // "NAME=value" replaces the run's variable of that name, "NAME" alone removes it.
+  Lines environment;
+  int interrupt_signal = SIGINT;  // the signal that interrupt_every_ms sends
   // The intro runs on the recordings' simulated clock (capture/virtual_clock.h,
   // preloaded): the double's delays and presents pass simulated time, the
   // worker threads tick on it, and nothing sleeps in real time. This runs it
@@ -71,10 +66,16 @@ struct Frame {
 
 // A fresh temporary directory, removed with everything in it when the
 // sandbox goes. Layout: root/run is directory, the run's working directory
-// and default PWD, with data/ holding the two library links; the log, the
-// captured output and saved frames live beside it in root.
+// and default PWD, with data/ holding the two library links and valid
+// stand-ins for the five assets, each layer of the scene in a colour of its
+// own: data/data01.dt 512 × 192 and data/data02.dt 256 × 96 font sheets whose
+// every cell holds an opaque bar over its left half (white; panel_ink),
+// data/data03.dt a 160 × 160 logo of logo_pixel, data/data04.dt a 256 × 256
+// texture of texture_pixel, and data/data05.dt a few bytes that the music
+// double accepts as a module. The log, the captured output and saved frames
+// live beside it in root.
 struct Sandbox {
-  explicit Sandbox(Library music = Library::music_double);
+  explicit Sandbox(const char* music_library = MUSIC_DOUBLE);
   ~Sandbox();
   Sandbox(const Sandbox&) = delete;
 
@@ -82,7 +83,7 @@ struct Sandbox {
   const std::string directory;
 
   // Paths are relative to directory; each replaces what was there.
-  void place_library(const std::string& name, Library library) const;  // data/<name> a link to `library`
+  void place_library(const std::string& name, const char* library) const;  // data/<name> a link to `library`
   void write_file(const std::string& relative, const std::string& bytes) const;
   void make_fifo(const std::string& relative) const;
   void remove_file(const std::string& relative) const;
@@ -90,14 +91,6 @@ struct Sandbox {
   // little-endian words, row by row.
   void write_image(const std::string& relative, int width, int height,
                    const std::function<uint32_t(int x, int y)>& pixel) const;
-  // Valid stand-ins for the five assets, each layer of the scene in a colour
-  // of its own: data/data01.dt 512 × 192 and data/data02.dt 256 × 96 font
-  // sheets whose every cell holds an opaque bar over its left half (white;
-  // panel_ink), data/data03.dt a 160 × 160 logo of logo_pixel,
-  // data/data04.dt a 256 × 256 texture of texture_pixel, and data/data05.dt a
-  // few bytes that the music double accepts as a module.
-  void write_stand_in_assets() const;
-
   // Runs the intro once and waits for it (a run still going after 60 s is
   // killed and the test fails). Each run starts with an empty log and no
   // saved frames.
@@ -146,9 +139,10 @@ inline Lines times(int count, const Lines& step) {  // `step` repeated
 constexpr long intro_flips = 23 + 160 + 1;  // logo rise, divider lines, the finished lines
 constexpr int credit_bytes = 113;
 
-// The scripted Escape press that is taken in frame `frame` of the loop.
-inline std::string escape_in_frame(long frame) {
-  return "after_flip=" + std::to_string(intro_flips + frame - 1) + ":keydown=27";
+// The group of an event script whose events are taken in frame `frame` of
+// the loop, Escape by default.
+inline std::string in_frame(long frame, const std::string& events = "keydown=27") {
+  return "after_flip=" + std::to_string(intro_flips + frame - 1) + ":" + events;
 }
 
 // The calls that pace what is seen: presents, waits, display clears and polls.
@@ -157,9 +151,11 @@ Lines pacing(const Lines& log);
 // frame (none when the page cannot be shown), the hold, fade.
 Lines closing_pacing(int typed_bytes = credit_bytes);
 
-// Exit status `status` and no signal; the music library shut down before the
-// closing, which follows as it should; then the media library shut down and
-// both libraries unloaded, the music library first, neither reporting a leak.
-void expect_orderly_end(const RunResult& result, int status = 0, int typed_bytes = credit_bytes);
+// Nothing on standard output and `err` on standard error; exit status
+// `status` and no signal; the music library shut down before the closing,
+// which follows as it should; then the media library shut down and both
+// libraries unloaded, the music library first, neither reporting a leak.
+void expect_orderly_end(const RunResult& result, const std::string& err = "", int status = 0,
+                        int typed_bytes = credit_bytes);
 
 }  // namespace e2e

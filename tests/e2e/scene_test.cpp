@@ -1,13 +1,12 @@
 // The main scene of the real executable, seen through the recording doubles:
 // the paced intro, the frame loop and its ways to end, the music thread's
-// calls, the ways without sound, one presented frame of the loop, and the
-// last frame of the credits page.
+// calls, the ways without sound, interrupts in every phase of a run, one
+// presented frame of the loop, and the last frame of the credits page.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "e2e/harness.h"
@@ -25,13 +24,10 @@ using namespace e2e;
 // for it lets pass.
 TEST(SceneRun, PacedIntroThenLoopWithoutWaitsUntilEscapeLastInItsPassThenMusicClosesInOrder) {
   Sandbox sandbox;
-  sandbox.write_stand_in_assets();
   RunOptions options;
-  const auto in_frame = [](long frame) { return "after_flip=" + std::to_string(intro_flips + frame - 1) + ":"; };
-  options.environment = {{"INTRO_DOUBLE_EVENTS", in_frame(1) + "keydown=27,keyup=27;" + in_frame(2) + "quit;" +
-                                                     in_frame(3) + "keydown=32;" + escape_in_frame(4)}};
+  options.environment = {"INTRO_DOUBLE_EVENTS=" + in_frame(1, "keydown=27,keyup=27") + ";" + in_frame(2, "quit") + ";" +
+                         in_frame(3, "keydown=32") + ";" + in_frame(4)};
   const RunResult result = sandbox.run(options);
-  EXPECT_EQ(result.out + result.err, "");
   expect_orderly_end(result);
 
   // The clear, the fade-in of the 160 × 160 logo centred on the display, the
@@ -47,8 +43,7 @@ TEST(SceneRun, PacedIntroThenLoopWithoutWaitsUntilEscapeLastInItsPassThenMusicCl
     for (const std::string& event : events) expected += {"SDL_PollEvent " + event};
     expected += {"SDL_PollEvent none", "SDL_Flip"};
   }
-  expected += closing_pacing();
-  EXPECT_EQ(pacing(result.log), expected);
+  EXPECT_EQ(pacing(result.log), expected += closing_pacing());
 
   EXPECT_EQ(matching(result.log, {"MikMod_", "Player_"}),
             (Lines{"MikMod_RegisterAllDrivers", "MikMod_RegisterAllLoaders", "MikMod_Init \"\" device=0",
@@ -68,32 +63,91 @@ TEST(SceneRun, PacedIntroThenLoopWithoutWaitsUntilEscapeLastInItsPassThenMusicCl
 // silent driver starts, the scene runs without music.
 TEST(SceneRun, WithoutASoundDeviceTheSilentDriverIsTakenThenNoMusicAtAll) {
   const std::string silent = "No sound device: the intro plays without sound\n";
+  const Lines probed{"MikMod_Init \"\" device=0", "MikMod_DriverFromAlias nosound", "MikMod_Init \"\" device=6"};
   struct Case {
-    std::pair<std::string, std::string> setting;
-    std::string err;
+    std::string setting, err;
     Lines starts;  // the calls that choose and start a driver
   };
   const Case cases[] = {
-      {{"INTRO_DOUBLE_FAIL", "MikMod_Init:first"}, silent,
-       {"MikMod_Init \"\" device=0", "MikMod_DriverFromAlias nosound", "MikMod_Init \"\" device=6"}},
-      {{"PULSE_SERVER", ""}, silent, {"MikMod_DriverFromAlias nosound", "MikMod_Init \"\" device=6"}},
-      {{"INTRO_DOUBLE_FAIL", "MikMod_Init"}, "No sound driver can be started: the intro runs without music\n",
-       {"MikMod_Init \"\" device=0", "MikMod_DriverFromAlias nosound", "MikMod_Init \"\" device=6"}},
+      {"INTRO_DOUBLE_FAIL=MikMod_Init:first", silent, probed},
+      {"PULSE_SERVER=", silent, {"MikMod_DriverFromAlias nosound", "MikMod_Init \"\" device=6"}},
+      {"INTRO_DOUBLE_FAIL=MikMod_Init", "No sound driver can be started: the intro runs without music\n", probed},
   };
   Sandbox sandbox;
-  sandbox.write_stand_in_assets();
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.setting.first + "=" + c.setting.second);
-    if (c.setting.first == "PULSE_SERVER" && sound_device_present()) continue;  // not on a machine with sound
+    SCOPED_TRACE(c.setting);
+    if (c.setting == "PULSE_SERVER=" && sound_device_present()) continue;  // not on a machine with sound
     RunOptions options;
-    options.environment = {c.setting, {"INTRO_DOUBLE_EVENTS", escape_in_frame(2)}};
+    options.environment = {c.setting, "INTRO_DOUBLE_EVENTS=" + in_frame(2)};
     const RunResult result = sandbox.run(options);
-    EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, c.err);
+    expect_orderly_end(result, c.err);
     EXPECT_EQ(matching(result.log, {"MikMod_Init", "MikMod_DriverFromAlias"}), c.starts);
     EXPECT_EQ(matching(result.log, {"Player_Start module wrap=1"}).size(), c.err == silent ? 1u : 0u);
-    EXPECT_EQ(matching(result.log, {"SDL_PollEvent none"}).size(), 2u) << "two frames";
+  }
+}
+
+enum Phase { start_up, intro, scene, fades, credits };
+
+// The phase a run was in at line `line` of its log.
+Phase phase_at(const Lines& log, size_t line) {
+  if (line <= index_of(log, "SDL_ShowCursor 0") + 1) return start_up;
+  if (line < index_of(log, "Player_Start module wrap=1")) return intro;
+  if (line <= index_of(log, "MikMod_Exit") + 1) return scene;
+  if (line < index_of(log, "SDL_Delay 10")) return fades;
+  if (line <= index_of(log, "SDL_Delay 1500") + 1) return credits;
+  return fades;
+}
+
+// Interrupts (SIGINT, or SIGTERM, which ends a run the same way) at chosen
+// simulated moments of every phase of a whole run: each is sent by the
+// double that logs the chosen line, right after it, so every phase is hit by
+// construction. Only one in the scene's loop ends it, after the frame in
+// progress; one before it is undone when the scene starts, and later ones
+// are ignored. Every run still goes through the scene, the fades and the
+// credits, shuts down in order and exits with 0.
+TEST(Interrupts, AtChosenMomentsOfEveryPhaseTheRunStillEndsInOrder) {
+  constexpr long scene_frames = 30;  // Escape ends the loop in this frame unless an interrupt does first
+  struct Case {
+    std::string points;  // "prefix@n;...": right after the n-th log line that starts with prefix
+    std::vector<Phase> phases;
+    int signal;
+    long frames;  // of the loop; 0 where the moment depends on the music thread's polls (then: some)
+  };
+  // A prefix also matches longer lines: "SDL_Delay 1" counts the first fade's
+  // 20 waits, the 113 of the credits, their hold, then the second fade's 20.
+  const Case cases[] = {
+      {"SDL_SetVideoMode@1", {start_up}, SIGINT, scene_frames},  // the handler is installed before both
+      {"SDL_ShowCursor@1", {start_up}, SIGTERM, scene_frames},
+      {"SDL_UpdateRect@1", {intro}, SIGINT, scene_frames},    // the logo's fade-in
+      {"SDL_Delay 5@60", {intro}, SIGTERM, scene_frames},     // its rise
+      {"SDL_Delay 500@1", {intro}, SIGINT, scene_frames},     // the pause
+      {"SDL_Delay 5@234", {intro}, SIGTERM, scene_frames},    // 51 + 23 + 160: the last divider step
+      {"SDL_PollEvent@3", {scene}, SIGINT, 3},
+      {"SDL_PollEvent@1", {scene}, SIGTERM, 1},
+      {"Player_Active@2", {scene}, SIGINT, 0},
+      {"SDL_Delay 1@1", {fades}, SIGTERM, scene_frames},
+      {"SDL_Delay 1@154", {fades}, SIGINT, scene_frames},     // 20 + 113 + 1 + 20: the second fade's last
+      {"SDL_Delay 10@1", {credits}, SIGTERM, scene_frames},
+      {"SDL_Delay 1500@1", {credits}, SIGINT, scene_frames},  // the hold
+      {"SDL_ShowCursor@1;SDL_PollEvent@5", {start_up, scene}, SIGTERM, 5},
+      {"SDL_Delay 500@1;SDL_Delay 10@113", {intro, credits}, SIGINT, scene_frames},
+      {"SDL_PollEvent@2;SDL_Delay 1@20", {scene, fades}, SIGINT, 2},
+  };
+  Sandbox sandbox;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.points + (c.signal == SIGINT ? " SIGINT" : " SIGTERM"));
+    RunOptions options;
+    options.environment = {"INTRO_DOUBLE_INTERRUPT=" + c.points,
+                           "INTRO_DOUBLE_INTERRUPT_SIGNAL=" + std::to_string(c.signal),
+                           "INTRO_DOUBLE_EVENTS=" + in_frame(scene_frames)};
+    const RunResult result = sandbox.run(options);
     expect_orderly_end(result);
+    const size_t frames = matching(result.log, {"SDL_PollEvent none"}).size();  // polled in the scene's loop alone
+    EXPECT_TRUE(c.frames == 0 ? frames > 0 : frames == size_t(c.frames)) << frames << " frames";
+    std::vector<Phase> landed;
+    for (size_t line = 0; line < result.log.size(); ++line)
+      if (result.log[line] == "interrupt sent") landed.push_back(phase_at(result.log, line));
+    EXPECT_EQ(landed, c.phases) << "the phases, counted from start-up as 0";
   }
 }
 
@@ -120,11 +174,10 @@ TEST(SceneFrame, LayersComposeInTheLoopsOrder) {
   for (const int logo_height : {160, 180}) {
     SCOPED_TRACE("logo height " + std::to_string(logo_height));
     Sandbox sandbox;
-    sandbox.write_stand_in_assets();
     sandbox.write_image("data/data03.dt", 160, logo_height, [](int, int) { return logo_pixel; });
     RunOptions options;
-    options.environment = {{"INTRO_DOUBLE_EVENTS", escape_in_frame(loop_frame)},
-                           {"INTRO_DOUBLE_SAVE_FLIPS", std::to_string(intro_flips + loop_frame)}};
+    options.environment = {"INTRO_DOUBLE_EVENTS=" + in_frame(loop_frame),
+                           "INTRO_DOUBLE_SAVE_FLIPS=" + std::to_string(intro_flips + loop_frame)};
     EXPECT_EQ(sandbox.run(options).exit_status, 0);
     const Frame frame = sandbox.flip_frame(intro_flips + loop_frame);
     ASSERT_FALSE(frame.pixels.empty());
@@ -165,7 +218,6 @@ TEST(CreditsRun, EveryGlyphLandsAtItsPenPositionOnePresentPerByte) {
       "credits\n~~~~~~~~~~~~~~~~~~~~\ncode: ...... v4rd1an\nmusic: ...... grovik\ngfx: ....... v4rd1an\n"
       "handyman: .... 7zUmO";
   Sandbox sandbox;
-  sandbox.write_stand_in_assets();
   sandbox.remove_file("data/data05.dt");
   sandbox.write_image("data/data02.dt", 256, 96, [](int x, int y) {
     const int glyph = y / 16 * 16 + x / 16;
@@ -173,8 +225,9 @@ TEST(CreditsRun, EveryGlyphLandsAtItsPenPositionOnePresentPerByte) {
   });
   RunOptions options;
   constexpr long last_credits_flip = 20 + credit_bytes;  // after the first fade
-  options.environment = {{"INTRO_DOUBLE_SAVE_FLIPS", std::to_string(last_credits_flip)}};
-  expect_orderly_end(sandbox.run(options), 1);  // 1 for the missing module; a present and a wait per byte
+  options.environment = {"INTRO_DOUBLE_SAVE_FLIPS=" + std::to_string(last_credits_flip)};
+  // Exit status 1 for the missing module; a present and a wait per byte.
+  expect_orderly_end(sandbox.run(options), "Cannot load data/data05.dt: the file is missing\n", 1);
 
   std::vector<uint32_t> expected(640 * 480, 0);
   int line = 0, column = 0;
@@ -188,11 +241,10 @@ TEST(CreditsRun, EveryGlyphLandsAtItsPenPositionOnePresentPerByte) {
   }
   const Frame frame = sandbox.flip_frame(last_credits_flip);
   ASSERT_EQ(frame.pixels.size(), expected.size());
-  size_t wrong = 0;
-  for (size_t i = 0; i < expected.size(); ++i)
-    if (frame.pixels[i] != expected[i] && wrong++ == 0)
-      ADD_FAILURE() << "pixel " << i % 640 << "," << i / 640 << " is " << frame.pixels[i] << ", not " << expected[i];
-  EXPECT_EQ(wrong, 0u);
+  const auto wrong = std::mismatch(frame.pixels.begin(), frame.pixels.end(), expected.begin());
+  EXPECT_TRUE(wrong.first == frame.pixels.end())
+      << "pixel " << (wrong.first - frame.pixels.begin()) % 640 << "," << (wrong.first - frame.pixels.begin()) / 640
+      << " is " << *wrong.first << ", not " << *wrong.second;
 }
 
 }  // namespace

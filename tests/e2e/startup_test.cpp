@@ -1,11 +1,12 @@
 // Start-up and shutdown of the real executable with the recording doubles:
-// the arguments, where the libraries come from, and every way start-up can
-// fail (interrupts in every phase: interrupt_test.cpp).
+// the arguments, where the libraries come from, every way start-up can fail,
+// and the bad asset files (interrupts in every phase: scene_test.cpp).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <functional>
+#include <random>
 #include <regex>
 #include <string>
 
@@ -13,9 +14,7 @@
 
 namespace {
 
-using e2e::Lines;
-using e2e::RunOptions;
-using e2e::Sandbox;
+using namespace e2e;
 
 // A PWD of exactly `length` characters that names the sandbox directory
 // through a symbolic link, so only its length can make it fail.
@@ -29,14 +28,12 @@ std::string pwd_of_length(const Sandbox& sandbox, size_t length) {
 // way, which Escape ends in the scene's first frame; 2 for a usage error,
 // before any library loads; 1 otherwise), the messages, exact but for the
 // loader's reasons, which it words as it likes (a pattern: "{d}" stands for
-// the run's directory, ".+" for a reason) and what the call log saw of the libraries, all
-// of it after a failure, its start after a whole run. Full screen without
-// arguments, windowed with "windowed" whatever follows it; the libraries are
-// found through PWD (up to 234 characters), the assets in the working
-// directory.
+// the run's directory, ".+" for a reason) and what the call log saw of the
+// libraries, all of it after a failure, its start after a whole run. Full
+// screen without arguments, windowed with "windowed" whatever follows it; the
+// libraries are found through PWD (up to 234 characters), the assets in the
+// working directory.
 TEST(Startup, EveryOutcomeOfTheArgumentsPwdAndLibraries) {
-  using Prepare = std::function<void(const Sandbox&, RunOptions&)>;
-  const auto arguments = [](Lines given) { return [=](const Sandbox&, RunOptions& o) { o.arguments = given; }; };
   const auto cannot_open = [](const std::string& library, const std::string& reason = ".+") {
     return "Failed to open {d}" + library + "\n{d}" + library + ": " + reason +
            "\nStart the intro from the directory that holds data/, for example with ./run-intro.sh\n";
@@ -45,60 +42,53 @@ TEST(Startup, EveryOutcomeOfTheArgumentsPwdAndLibraries) {
     return Lines{"recording_sdl loaded", "recording_mikmod loaded", "SDL_SetVideoMode 640 480 32 " + std::string(mode),
                  "SDL_ShowCursor 0"};
   };
+  const auto removed = [](const Lines& files) {
+    return [=](const Sandbox& s) {
+      for (const std::string& file : files) s.remove_file(file);
+    };
+  };
+  const auto replaced = [](const char* name, const char* library) {
+    return [=](const Sandbox& s) { s.place_library(name, library); };
+  };
   const Lines media_only{"recording_sdl loaded", "recording_sdl unloaded"};
   const Lines music_only{"recording_mikmod loaded", "recording_mikmod unloaded"};
   const std::string usage = "usage: intro [windowed]\n";
+  const std::string unlocated = "Cannot locate the libraries: the PWD environment variable is ";
   Sandbox elsewhere;  // holds the libraries when PWD names it
   struct Case {
     const char* name;
-    Prepare prepare;
+    Lines arguments, environment;                // "{d}" in the environment stands for the run's directory
+    std::function<void(const Sandbox&)> change;  // to the run's data/
     int status;
     std::string out, err;
     Lines log;
   };
   const Case cases[] = {
-      {"no arguments", arguments({}), 0, "", "", started("0x80000000")},
-      {"windowed, PWD of 234 characters",
-       [](const Sandbox& s, RunOptions& o) { o.arguments = {"windowed"}, o.environment = {{"PWD", pwd_of_length(s, 234)}}; },
-       0, "", "", started("0x0")},
-      {"windowed and more, the libraries elsewhere",
-       [&](const Sandbox& s, RunOptions& o) {
-         s.remove_file("data/sdl.library");
-         s.remove_file("data/mikmod.library");
-         o.arguments = {"windowed", "extra", "Windowed"};
-         o.environment = {{"PWD", elsewhere.directory}};
-       },
-       0, "", "", started("0x0")},
-      {"capitalised", arguments({"Windowed"}), 2, "", usage, {}},
-      {"longer", arguments({"windowedX"}), 2, "", usage, {}},
-      {"empty argument", arguments({""}), 2, "", usage, {}},
-      {"unset PWD", [](const Sandbox&, RunOptions& o) { o.unset_pwd = true; }, 1,
-       "Cannot locate the libraries: the PWD environment variable is not set\n", "", {}},
-      {"PWD of 235 characters", [](const Sandbox& s, RunOptions& o) { o.environment = {{"PWD", pwd_of_length(s, 235)}}; },
-       1, "Cannot locate the libraries: the PWD environment variable is too long\n", "", {}},
-      {"trailing slash in PWD",
-       [](const Sandbox& s, RunOptions& o) {
-         s.remove_file("data/sdl.library");
-         o.environment = {{"PWD", s.directory + "/"}};
-       },
-       1, cannot_open("//data/sdl.library"), "", {}},
-      {"missing media library", [](const Sandbox& s, RunOptions&) { s.remove_file("data/sdl.library"); }, 1,
-       cannot_open("/data/sdl.library"), "", {}},
-      {"missing music library", [](const Sandbox& s, RunOptions&) { s.remove_file("data/mikmod.library"); }, 1,
-       cannot_open("/data/mikmod.library"), "", media_only},
-      {"no library at all", [](const Sandbox& s, RunOptions&) { s.write_file("data/sdl.library", std::string(100, 'x')); },
+      {"no arguments", {}, {}, nullptr, 0, "", "", started("0x80000000")},
+      {"windowed and more, the libraries elsewhere, named by a PWD of 234 characters",
+       {"windowed", "extra", "Windowed"}, {"PWD=" + pwd_of_length(elsewhere, 234)},
+       removed({"data/sdl.library", "data/mikmod.library"}), 0, "", "", started("0x0")},
+      {"capitalised", {"Windowed"}, {}, nullptr, 2, "", usage, {}},
+      {"longer", {"windowedX"}, {}, nullptr, 2, "", usage, {}},
+      {"empty argument", {""}, {}, nullptr, 2, "", usage, {}},
+      {"unset PWD", {}, {"PWD"}, nullptr, 1, unlocated + "not set\n", "", {}},
+      {"PWD of 235 characters", {}, {"PWD=" + pwd_of_length(elsewhere, 235)}, nullptr, 1, unlocated + "too long\n",
+       "", {}},
+      // The media library is missing, and its path is PWD followed by "/data/".
+      {"trailing slash in PWD", {}, {"PWD={d}/"}, removed({"data/sdl.library"}), 1, cannot_open("//data/sdl.library"),
+       "", {}},
+      {"missing music library", {}, {}, removed({"data/mikmod.library"}), 1, cannot_open("/data/mikmod.library"), "",
+       media_only},
+      {"no library at all", {}, {}, [](const Sandbox& s) { s.write_file("data/sdl.library", std::string(99, 'x')); },
        1, cannot_open("/data/sdl.library"), "", {}},
-      {"music library a FIFO", [](const Sandbox& s, RunOptions&) { s.make_fifo("data/mikmod.library"); }, 1,
+      {"music library a FIFO", {}, {}, [](const Sandbox& s) { s.make_fifo("data/mikmod.library"); }, 1,
        cannot_open("/data/mikmod.library", "not a regular file"), "", media_only},
       // Both names then lead to the same file, which is loaded once.
-      {"media library without its entry points",
-       [](const Sandbox& s, RunOptions&) { s.place_library("sdl.library", e2e::Library::music_double); }, 1,
+      {"media library without its entry points", {}, {}, replaced("sdl.library", MUSIC_DOUBLE), 1,
        "Missing entry point SDL_SetVideoMode in {d}/data/sdl.library\n", "", music_only},
-      {"music library without its entry points",
-       [](const Sandbox& s, RunOptions&) { s.place_library("mikmod.library", e2e::Library::media_double); }, 1,
+      {"music library without its entry points", {}, {}, replaced("mikmod.library", MEDIA_DOUBLE), 1,
        "Missing entry point Player_Start in {d}/data/mikmod.library\n", "", media_only},
-      {"display that cannot be opened",
-       [](const Sandbox&, RunOptions& o) { o.environment = {{"INTRO_DOUBLE_FAIL", "SDL_SetVideoMode"}}; }, 1, "",
+      {"display that cannot be opened", {}, {"INTRO_DOUBLE_FAIL=SDL_SetVideoMode"}, nullptr, 1, "",
        "Cannot open a 640x480x32 display: SDL_SetVideoMode was told to fail\n",
        {"recording_sdl loaded", "recording_mikmod loaded", "SDL_SetVideoMode 640 480 32 0x80000000", "SDL_GetError",
         "SDL_Quit", "recording_mikmod unloaded", "recording_sdl unloaded"}},
@@ -106,19 +96,109 @@ TEST(Startup, EveryOutcomeOfTheArgumentsPwdAndLibraries) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Sandbox sandbox;
-    sandbox.write_stand_in_assets();
-    RunOptions options;
-    c.prepare(sandbox, options);
-    options.environment.emplace_back("INTRO_DOUBLE_EVENTS", e2e::escape_in_frame(1));
-    const e2e::RunResult result = sandbox.run(options);
-    std::string out = c.out;
-    for (size_t at; (at = out.find("{d}")) != std::string::npos;) out.replace(at, 3, sandbox.directory);
+    const auto in_run = [&](std::string text) {
+      for (size_t at; (at = text.find("{d}")) != std::string::npos;) text.replace(at, 3, sandbox.directory);
+      return text;
+    };
+    if (c.change != nullptr) c.change(sandbox);
+    RunOptions options{c.arguments, {"INTRO_DOUBLE_EVENTS=" + in_frame(1)}};
+    for (const std::string& setting : c.environment) options.environment.push_back(in_run(setting));
+    const RunResult result = sandbox.run(options);
     EXPECT_EQ(result.exit_status, c.status);
-    EXPECT_TRUE(std::regex_match(result.out, std::regex(out))) << result.out;
+    EXPECT_TRUE(std::regex_match(result.out, std::regex(in_run(c.out)))) << result.out;
     EXPECT_EQ(result.err, c.err);
-    if (c.status == 0) e2e::expect_orderly_end(result);
+    if (c.status == 0) expect_orderly_end(result);
     const size_t seen = c.status == 0 ? std::min<size_t>(4, result.log.size()) : result.log.size();
     EXPECT_EQ(Lines(result.log.begin(), result.log.begin() + long(seen)), c.log);
+  }
+}
+
+// Bad asset files, each named with what is wrong with it: every kind of
+// unusable file once (the four images taking turns: they share one loader),
+// a texture or logo of a size the scene cannot use, and the module missing,
+// cut short or replaced by garbage, the last given to the real libmikmod.
+//
+// Each is named by every user of the file (the small font is loaded by the
+// scene and again by the credits page, which then only holds); the scene is
+// skipped, so nothing of it is presented and the module is never handed to
+// the music library, but the closing still runs and the run exits with 1.
+TEST(BadFiles, AnUnusableAssetIsNamedAndSkipsTheScene) {
+  const auto blank = [](int width, int height) {
+    return image_header(width, height) + std::string(size_t(width) * height * 4, '\0');
+  };
+  // 65535 × 65535 × 4 bytes do not fit a 32-bit address space: there the
+  // loader refuses the size itself before it looks at the file's length.
+  const char* huge_image_refusal = sizeof(size_t) < 8 ? "not enough memory for the image" : "the file is cut short";
+  const std::string missing = "the file is missing", fifo = "not a regular file", cut = "the file is cut short";
+  struct Case {
+    const char* asset;
+    std::string bytes;  // of the bad file, unless it is missing or a FIFO that no one ever writes to
+    std::string reason;
+  };
+  const Case cases[] = {
+      {"data/data01.dt", "", missing},
+      {"data/data05.dt", "", missing},
+      {"data/data02.dt", image_header(256, 96) + std::string(256 * 96 * 4 - 1, '\0'), cut},  // by a byte
+      {"data/data03.dt", image_header(160, 160), cut},
+      {"data/data04.dt", image_header(256, 256).substr(0, 3), cut},
+      {"data/data01.dt", blank(512, 192).replace(4, 2, "\x18\0", 2), "the image is not 32 bits per pixel"},
+      {"data/data02.dt", image_header(65535, 65535) + std::string(4096, '\x7f'), huge_image_refusal},
+      {"data/data03.dt", "", fifo},
+      {"data/data05.dt", "", fifo},
+      {"data/data04.dt", blank(255, 256), "the texture must be 256 x 256 pixels"},
+      {"data/data03.dt", blank(600, 100), "the logo must be at most 562 x 469 pixels"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.asset) + ": " + c.reason);
+    Sandbox sandbox;
+    if (c.reason == missing) sandbox.remove_file(c.asset);
+    if (c.reason == fifo) sandbox.make_fifo(c.asset);
+    if (!c.bytes.empty()) sandbox.write_file(c.asset, c.bytes);
+    const RunResult result = sandbox.run();
+    const bool small_font = std::string(c.asset) == "data/data02.dt";
+    const std::string named = "Cannot load " + std::string(c.asset) + ": " + c.reason + "\n";
+    expect_orderly_end(result, small_font ? named + named : named, 1, small_font ? 0 : credit_bytes);
+    EXPECT_EQ(matching(result.log, {"Player_", "SDL_UpdateRect", "SDL_PollEvent"}), Lines{});
+  }
+}
+
+// The real libmikmod takes whatever is in data/data05.dt. A module it cannot
+// load is named with the reason and skips the scene (exit status 1), one it
+// loads in part plays what it has; neither may crash the run.
+TEST(BadFiles, AModuleTheRealMusicLibraryCannotLoadIsNamedAndTheRunExitsWithOne) {
+  const std::string module = read_file(std::string(GENERATED_DATA_DIR) + "/data05.dt");
+  ASSERT_GT(module.size(), 1000u);
+  std::string garbage(4096, '\0');
+  std::generate(garbage.begin(), garbage.end(), std::mt19937(5));
+  const std::string unloadable = "Cannot load data/data05.dt: not a module the music library can load (";
+  struct Case {
+    const char* what;
+    std::string bytes;
+    std::string message;  // the start of the one line on standard error; none when it plays
+  };
+  const Case cases[] = {
+      {"empty", "", unloadable},
+      {"header cut", module.substr(0, 60), unloadable},
+      {"all but the last byte", module.substr(0, module.size() - 1), ""},
+      {"garbage", garbage, unloadable},
+  };
+  Sandbox sandbox(SYSTEM_MIKMOD_LIBRARY);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    sandbox.write_file("data/data05.dt", c.bytes);
+    RunOptions options;
+    options.real_time = true;  // the simulated clock is the doubles' alone
+    options.environment = {"INTRO_DOUBLE_EVENTS=" + in_frame(1)};
+    const RunResult result = sandbox.run(options);
+    // Without the line that says it plays without sound, on a machine with
+    // none, which comes first: the music library starts before the module loads.
+    const std::string silent = "No sound device: the intro plays without sound\n";
+    const std::string err = starts_with(result.err, silent) ? result.err.substr(silent.size()) : result.err;
+    EXPECT_EQ(result.out, "");
+    EXPECT_TRUE(c.message.empty() ? err.empty() : starts_with(err, c.message) && err.find('\n') == err.size() - 1)
+        << result.err;
+    EXPECT_EQ(result.exit_status, c.message.empty() ? 0 : 1);
+    EXPECT_EQ(result.signal, 0);
   }
 }
 

@@ -5,16 +5,10 @@
 #include "platform/entry_points.h"
 
 SDL_Surface* open_test_display() {
-  lib::SDL_SetVideoMode = &::SDL_SetVideoMode;
-  lib::SDL_CreateRGBSurface = &::SDL_CreateRGBSurface;
-  lib::SDL_ShowCursor = &::SDL_ShowCursor;
-  lib::SDL_FreeSurface = &::SDL_FreeSurface;
-  lib::SDL_Flip = &::SDL_Flip;
-  lib::SDL_FillRect = &::SDL_FillRect;
-  lib::SDL_UpdateRect = &::SDL_UpdateRect;
-  lib::SDL_Delay = &::SDL_Delay;
-  lib::SDL_PollEvent = &::SDL_PollEvent;
-  lib::SDL_Quit = &::SDL_Quit;
+  // The intro's own list of the entry points it binds, each to this library's.
+#define BIND_TO_MEDIA_DOUBLE(name) lib::name = &::name;
+  INTRO_MEDIA_ENTRY_POINTS(BIND_TO_MEDIA_DOUBLE)
+#undef BIND_TO_MEDIA_DOUBLE
   lib::SDL_GetError = &::SDL_GetError;
   ::SDL_Quit();  // a fresh display for every test
   return lib::SDL_SetVideoMode(640, 480, 32, 0);
