@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 # Whole-system runs of the built intro with the real SDL 1.2 and libmikmod
 # and the generated assets, under the conditions a user's machine may present.
-# Each run starts in an empty temporary directory whose data/ links the
-# libraries and the assets, so nothing the intro might write lands in the build.
+# Each run starts in an empty scratch directory whose data/ links the
+# libraries and the assets, so nothing the intro might write lands in the build;
+# every scratch directory is made in one that goes when the test ends.
 #
 # usage: system_test.py window INTRO DATA_DIR ARTEFACT_DIR SDL_LIBRARY COMPAT_SDL_LIBRARY
 #        system_test.py terminal INTRO DATA_DIR
@@ -13,9 +14,7 @@
 import glob
 import os
 import pathlib
-import random
 import shlex
-import shutil
 import signal
 import subprocess
 import sys
@@ -37,17 +36,12 @@ def wait_for(condition, timeout, interval=0.1):
 
 
 def run_directory(data_dir, names=ASSETS + LIBRARIES, sdl_library=None):
-    path = tempfile.mkdtemp(prefix="intro-system-")
+    path = tempfile.mkdtemp()
     os.mkdir(f"{path}/data")
     for name in names:
         target = sdl_library if name == "sdl.library" and sdl_library else f"{data_dir}/{name}"
         os.symlink(os.path.realpath(target), f"{path}/data/{name}")
     return path
-
-
-def listing(directory):
-    return sorted(os.path.relpath(os.path.join(root, name), directory)
-                  for root, folders, files in os.walk(directory) for name in folders + files)
 
 
 # The intro started in `directory`, with PWD naming `libraries` (default:
@@ -56,7 +50,7 @@ def listing(directory):
 def start_intro(arguments, directory, libraries=None, **environment):
     env = {**os.environ, "PWD": libraries or directory, "SDL_VIDEODRIVER": None, "SDL_AUDIODRIVER": None, **environment}
     return subprocess.Popen(arguments, cwd=directory, env={name: value for name, value in env.items() if value is not None},
-                            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, errors="replace")
 
 
 # Repeats `end` (a key press, a signal) until the run ends: one may fall
@@ -73,28 +67,24 @@ def xdotool(display, *arguments):
                           capture_output=True, text=True, timeout=30).stdout.split()
 
 
-# The root window's pixels as RGB bytes; the picture is kept in `path`.
+# The root window's pixels as RGB bytes, or None while all are black (the
+# root's colour); the picture is kept in `path`.
 def screenshot(display, path):
     subprocess.run(["import", "-display", display, "-window", "root", path], check=True, timeout=30)
-    return subprocess.run(["convert", path, "-depth", "8", "RGB:-"], check=True, capture_output=True,
-                          timeout=30).stdout
+    picture = subprocess.run(["convert", path, "-depth", "8", "RGB:-"], check=True, capture_output=True, timeout=30).stdout
+    return picture if any(picture) else None
 
 
-# A virtual X server with a black root on a free display number of its own,
-# taken at random (low numbers are the likeliest to be in use); its lock file
-# keeps other servers off it. Without -noreset it would reset when the
-# probing client leaves, and refuse the intro meanwhile.
+# A virtual X server with a black root on a display number it finds free
+# itself, and says once it listens. Without -noreset it would reset whenever
+# a client such as xdotool leaves, and refuse the intro meanwhile.
 def start_xvfb():
-    for number in random.sample(range(100, 1000), 20):
-        if glob.glob(f"/tmp/.X{number}-lock") + glob.glob(f"/tmp/.X11-unix/X{number}"):
-            continue
-        server = subprocess.Popen(["Xvfb", f":{number}", "-br", "-noreset", "-nolisten", "tcp", "-screen", "0",
-                                   "640x480x24"], stderr=subprocess.DEVNULL)
-        if wait_for(lambda: server.poll() is not None or xdotool(f":{number}", "getdisplaygeometry"), 30) \
-                and server.poll() is None:
-            return server, f":{number}"
-        server.wait()  # taken meanwhile: another number
-    raise RuntimeError("no X display number could be had")
+    read, write = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-br", "-noreset", "-nolisten", "tcp", "-screen", "0",
+                               "640x480x24"], pass_fds=[write], stderr=subprocess.DEVNULL)
+    os.close(write)
+    with os.fdopen(read) as said:
+        return server, f":{said.readline().strip()}"
 
 
 # One run under its own Xvfb: a window with the intro's title shows a
@@ -103,44 +93,30 @@ def start_xvfb():
 # run with status 0.
 def window_run(intro, data_dir, sdl_library, artefacts, mode):
     name = f"{'sdl12-compat' if 'sdl12-compat' in sdl_library else 'sdl-1.2.15'}-{mode}"
+    shot = f"{artefacts}/{name}.png"
     server, display = start_xvfb()
     directory = run_directory(data_dir, sdl_library=sdl_library)
     run = start_intro([intro] + (["windowed"] if mode == "windowed" else []), directory, DISPLAY=display)
     try:
-        if not wait_for(lambda: run.poll() is not None or xdotool(display, "search", "--classname", "intro"), 60) \
+        if not wait_for(lambda: run.poll() is not None or xdotool(display, "search", "--name", f"^{TITLE}$"), 60) \
                 or run.poll() is not None:
             run.kill()
-            return [f"{name}: no window appeared; the intro said {run.communicate()!r}"]
-        shot = f"{artefacts}/{name}.png"
-
-        def shown():  # a picture that is not blank: the root window is black
-            picture = screenshot(display, shot)
-            return picture if any(picture) else None
-
-        first = wait_for(shown, 60)
-        if not first or not wait_for(lambda: screenshot(display, shot) != first, 30):
+            return [f"{name}: no window titled {TITLE!r} appeared; the intro said {run.communicate()!r}"]
+        first = wait_for(lambda: screenshot(display, shot), 60)
+        if not first or not wait_for(lambda: screenshot(display, shot) not in (None, first), 30):
             return [f"{name}: the picture is {'blank' if not first else 'still'} ({shot})"]
-        # Looked up now: SDL 2 may replace the first window it showed.
-        windows = {" ".join(xdotool(display, "getwindowname", window)): window
-                   for window in xdotool(display, "search", "--classname", "intro")}
-        if TITLE not in windows:
-            return [f"{name}: the window's titles are {list(windows)!r}, not {TITLE!r}"]
 
         def press_escape():  # a press, and its release in a later frame: else it would not count
-            for step in (["mousemove", "320", "240"], ["windowfocus", windows[TITLE]], ["keydown", "Escape"]):
-                xdotool(display, *step)
-            time.sleep(0.3)
-            xdotool(display, "keyup", "Escape")
+            xdotool(display, "mousemove", "320", "240", "search", "--name", f"^{TITLE}$", "windowfocus", "%1",
+                    "keydown", "Escape", "sleep", "0.3", "keyup", "Escape")
 
         end = press_escape if mode == "windowed" else lambda: run.send_signal(signal.SIGTERM)
         return [f"{name}: {fault}" for fault in ended_with_zero(run, end)]
     finally:
-        if run.poll() is None:
-            run.kill()
+        run.kill()
         run.wait()
         server.terminate()
         server.wait()
-        shutil.rmtree(directory)
 
 
 # The real X window, windowed and full screen, with each SDL library
@@ -154,7 +130,7 @@ def window(intro, data_dir, artefacts, *sdl_libraries):
         for mode in ("windowed", "fullscreen"):
             for _ in range(3):
                 found = window_run(intro, data_dir, library, artefacts, mode)
-                if not any("no window appeared" in fault for fault in found):
+                if not any("appeared" in fault for fault in found):
                     break
             faults += found
     return faults
@@ -167,64 +143,58 @@ def window(intro, data_dir, artefacts, *sdl_libraries):
 # the intro says why the picture went to the terminal.
 def terminal(intro, data_dir):
     number = next(n for n in range(4242, 5000) if not glob.glob(f"/tmp/.X{n}-lock") + glob.glob(f"/tmp/.X11-unix/X{n}"))
-    directory, socket, columns = run_directory(data_dir), f"intro-terminal-{os.getpid()}", 100
-    status, errors = f"{directory}/status", f"{directory}/errors"
+    directory = pathlib.Path(run_directory(data_dir))
+    environment = dict(os.environ, PWD=str(directory), DISPLAY=f":{number}", TERM=os.environ.get("TERM", "xterm"))
 
-    def tmux(*arguments):
-        return subprocess.run(["tmux", "-L", socket, *arguments], capture_output=True, text=True).stdout
+    def tmux(*arguments):  # on a server of its own, with one pane
+        return subprocess.run(["tmux", "-L", f"intro-terminal-{os.getpid()}", "-f", "/dev/null", *arguments],
+                              env=environment, capture_output=True, text=True).stdout
 
-    def escape_ends_it():
-        tmux("send-keys", "-t", "intro", "Escape")
-        return os.path.exists(status) and os.path.getsize(status) > 0
+    def read(name):  # what the shell in the pane wrote to `name`
+        return (directory / name).read_text(errors="replace") if (directory / name).exists() else ""
 
-    command = f"{shlex.quote(intro)} 2>{errors}; echo $? >{status}"
-    environment = dict(os.environ, PWD=directory, DISPLAY=f":{number}", TERM=os.environ.get("TERM", "xterm"))
     try:
-        subprocess.run(["tmux", "-L", socket, "-f", "/dev/null", "new-session", "-d", "-s", "intro", "-x", str(columns),
-                        "-y", "40", "-c", directory, command], env=environment, check=True)
-        band = lambda: "".join(tmux("capture-pane", "-p", "-t", "intro").split("\n")[15:30]).replace(" ", "")
-        if not wait_for(lambda: len(band()) > columns * 15 * 8 // 10, 60, interval=0.2):
-            return ["no scene drawn in the terminal; the screen was:", tmux("capture-pane", "-p", "-t", "intro")]
-        if not wait_for(escape_ends_it, 60, interval=2):
+        tmux("new-session", "-d", "-x", "100", "-y", "40", "-c", str(directory),
+             f"{shlex.quote(intro)} 2>errors; echo $? >status")
+        band = lambda: "".join(tmux("capture-pane", "-p").split("\n")[15:30]).replace(" ", "")
+        if not wait_for(lambda: len(band()) > 100 * 15 * 8 // 10, 60, interval=0.2):
+            return ["no scene drawn in the terminal; the screen was:", tmux("capture-pane", "-p")]
+        if not wait_for(lambda: tmux("send-keys", "Escape") + read("status"), 60, interval=2):
             return ["the intro did not end after Escape"]
-        code, said = (pathlib.Path(path).read_text(errors="replace") for path in (status, errors))
-        faults = [] if code.strip() == "0" else [f"exit status {code.strip()}"]
+        code, said = read("status").strip(), read("errors")
         why = f"The X display :{number} could not be reached, so the intro was drawn in the terminal"
-        return faults + ([] if why in said else [f"standard error does not say why: {said!r}"])
+        return ([] if code == "0" else [f"exit status {code}"]) + \
+            ([] if why in said else [f"standard error does not say why: {said!r}"])
     finally:
         tmux("kill-server")
-        shutil.rmtree(directory)
 
 
 # No sound device: the intro takes the silent driver, and the music thread
 # plays the module through the scene; an interrupt ends it with status 0.
 # Standard error holds at most the intro's one line. The working directory
-# (the assets), PWD's directory (the libraries) and HOME are separate and
-# stay empty: a disk-writing sound driver would leave a file in the first,
-# a probe of the PulseAudio client would make ~/.config/pulse.
+# (the assets), PWD's directory (the libraries) and HOME, also the runtime
+# directory, are separate and stay empty: a disk-writing sound driver would
+# leave a file in the first, a probe of the PulseAudio client would make
+# ~/.config/pulse.
 def soundless(intro, data_dir):
-    runtime = os.environ.get("XDG_RUNTIME_DIR") or f"/run/user/{os.getuid()}"
-    devices = glob.glob("/dev/snd/pcmC*p") + [path for path in ("/dev/dsp", f"{runtime}/pulse/native",
-              f"{runtime}/pipewire-0", "/run/pulse/native", "/etc/asound.conf") if os.path.exists(path)]
-    if devices or os.environ.get("PULSE_SERVER"):  # what the intro looks for before the music library probes
+    # What the intro looks for, but for what HOME and the runtime directory (both empty here) may hold.
+    if any(glob.glob(path) for path in ("/dev/snd/pcmC*p", "/dev/dsp", "/run/pulse/native", "/etc/asound.conf")):
         print("this machine has a sound device; the silent fallback cannot be shown here")
         return None
     working, libraries, home = run_directory(data_dir, ASSETS), run_directory(data_dir, LIBRARIES), tempfile.mkdtemp()
-    before = [listing(working), listing(libraries), []]
-    run = start_intro([intro], working, libraries=libraries, SDL_VIDEODRIVER="dummy", DISPLAY=None, HOME=home)
+    listing = lambda: sorted(glob.glob("**", root_dir=tempfile.gettempdir(), recursive=True, include_hidden=True))
+    before = listing()
+    run = start_intro([intro], working, libraries=libraries, SDL_VIDEODRIVER="dummy", DISPLAY=None, HOME=home,
+                      XDG_RUNTIME_DIR=home, PULSE_SERVER=None)
     # The main, clock and music threads: the silent driver starts none of its own.
     scene = wait_for(lambda: run.poll() is not None or len(glob.glob(f"/proc/{run.pid}/task/*")) == 3, 60)
     faults = [] if scene and run.poll() is None else ["the scene with its music thread never started"]
     time.sleep(1)  # the music plays a while
     faults += ended_with_zero(run, lambda: run.send_signal(signal.SIGINT))
-    output, errors = (stream.decode(errors="replace") for stream in run.communicate())
+    output, errors = run.communicate()
     if output or errors not in ("", "No sound device: the intro plays without sound\n"):
         faults.append(f"more output than the intro's one line: {output[:500]!r} {errors[:500]!r}")
-    if [listing(working), listing(libraries), listing(home)] != before:
-        faults.append(f"the run wrote files: {listing(working)} {listing(libraries)} {listing(home)}")
-    for directory in (working, libraries, home):
-        shutil.rmtree(directory)
-    return faults
+    return faults + ([] if listing() == before else [f"the run wrote files: {sorted(set(listing()) - set(before))}"])
 
 
 # ./run-intro.sh on a built tree says nothing of the build: the intro's
@@ -236,10 +206,10 @@ def quiet_run_command(project, build):
     return [] if (run.returncode, run.stdout) == expected else [f"got {(run.returncode, run.stdout)!r}, not {expected!r}"]
 
 
-TESTS = {test.__name__: test for test in (window, terminal, soundless, quiet_run_command)}
-
 if __name__ == "__main__":
-    faults = TESTS[sys.argv[1]](*map(os.path.abspath, sys.argv[2:]))
+    with tempfile.TemporaryDirectory(prefix="intro-system-") as scratch:
+        tempfile.tempdir = scratch  # where every mkdtemp() above makes its directory
+        faults = globals()[sys.argv[1]](*map(os.path.abspath, sys.argv[2:]))
     if faults is not None:
         print(*faults or [f"{sys.argv[1]}: passed"], sep="\n")
     sys.exit(77 if faults is None else 1 if faults else 0)
