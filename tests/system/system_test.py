@@ -9,8 +9,10 @@
 #        system_test.py terminal INTRO DATA_DIR
 #        system_test.py soundless INTRO DATA_DIR
 #        system_test.py quiet_run_command PROJECT_DIR BUILD_DIR
+#        system_test.py recording PROJECT_DIR BUILD_DIR INTRO
 # Prints what went wrong; exits 0, 1 on a fault, or 77 (ctest's skip) where
 # the run cannot be shown on this machine (a test's result None).
+import array
 import glob
 import os
 import pathlib
@@ -71,7 +73,8 @@ def xdotool(display, *arguments):
 # root's colour); the picture is kept in `path`.
 def screenshot(display, path):
     subprocess.run(["import", "-display", display, "-window", "root", path], check=True, timeout=30)
-    picture = subprocess.run(["convert", path, "-depth", "8", "RGB:-"], check=True, capture_output=True, timeout=30).stdout
+    picture = subprocess.run(["convert", path, "-depth", "8", "RGB:-"], check=True, capture_output=True,
+                             timeout=30).stdout
     return picture if any(picture) else None
 
 
@@ -204,6 +207,88 @@ def quiet_run_command(project, build):
                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
     expected = (2, "usage: ./run-intro.sh [windowed]\n")
     return [] if (run.returncode, run.stdout) == expected else [f"got {(run.returncode, run.stdout)!r}, not {expected!r}"]
+
+
+# ./record-intro.sh end to end: it runs the intro on the virtual clock through
+# the capture libraries and ffmpeg, and ffprobe and ffmpeg read the result
+# back. A 1 s scene on the simulated timeline: 1905 ms of paced intro, the
+# scene, 10 ms until the worker threads' next tick, then the fades and the
+# credits page; 4738 ms besides the scene in all. At 60 fps that is
+# ceil(5.738 s × 60) + 1 = 346 frames of 48000 / 60 = 800 samples, and the
+# scene starts at frame ceil(1.905 × 60) = 115.
+def recording(project, build, intro):
+    def record(*options, **environment):  # the status and what was said
+        run = subprocess.run([f"{project}/record-intro.sh", "--no-build", "--intro", intro, *options],
+                             env=dict(os.environ, INTRO_BUILD_DIR=build, **environment), stdout=subprocess.PIPE,
+                             stderr=subprocess.STDOUT, text=True)
+        return run.returncode, run.stdout
+
+    def decoded(file, *arguments):  # as ffmpeg's `arguments` select and convert it
+        return subprocess.run(["ffmpeg", "-v", "error", "-i", file, *arguments, "-"], capture_output=True).stdout
+
+    def streams(file):  # codec, size, pixel format, rate and frame count, one line a stream
+        entries = "stream=codec_name,width,height,pix_fmt,r_frame_rate,sample_rate,nb_frames"
+        return subprocess.run(["ffprobe", "-v", "error", "-show_entries", entries, "-of", "csv=p=0", file],
+                              capture_output=True, text=True).stdout
+
+    directory = tempfile.mkdtemp()
+    video, busy_video, faults = f"{directory}/run.mkv", f"{directory}/busy.mkv", []
+    made = record("--seconds", "1", "--lossless", "-o", video)
+    busy_loop = subprocess.Popen(["sh", "-c", "while :; do :; done"])  # keeps the other core busy
+    busy = record("--seconds", "1", "--lossless", "-o", busy_video)
+    busy_loop.kill()
+    mp4 = record("--seconds", "1", "--fps", "30", "--scale", "2", "-o", f"{directory}/intro.mp4")
+    if (made[0], busy[0], mp4[0]) != (0, 0, 0):
+        return ["a recording failed:", made[1], busy[1], mp4[1]]
+    if streams(video) != "ffv1,640,480,bgr0,60/1,N/A\nflac,48000,0/0,N/A\n":
+        faults.append(f"the lossless recording's streams are {streams(video)!r}")
+    checksums = lambda file: decoded(file, "-map", "0:v", "-map", "0:a", "-f", "framemd5")
+    if checksums(video) != checksums(busy_video):
+        faults.append("the recording made on a busy machine differs")
+    if "recording: 5.7/5.7 s simulated, " not in made[1] or f"wrote {video} (5.77 s of video)" not in made[1]:
+        faults.append(f"the recording said {made[1]!r}")
+    # The background first lights the left edge (the paced intro lights at
+    # most its divider rows there) in the frame where the music starts; the
+    # music stops when the scene ends, and the fades and the credits are silent.
+    edges = decoded(video, "-map", "0:v", "-vf", "crop=1:480:0:0", "-f", "rawvideo", "-pix_fmt", "gray")
+    first_lit = next((n for n in range(len(edges) // 480) if edges[n * 480:n * 480 + 480].count(0) < 380), None)
+    if (len(edges), first_lit) != (346 * 480, 115):
+        faults.append(f"{len(edges) // 480} frames, the first lit one {first_lit}, not 346 and 115")
+    sound = array.array("h", decoded(video, "-map", "0:a", "-f", "s16le", "-ac", "2"))
+    start, end = 2 * 1905 * 48, 2 * (1905 + 1000 + 10) * 48  # two channels of 48 samples a millisecond
+    first_sound = next((n for n, value in enumerate(sound) if value), None)
+    if (len(sound), first_sound) != (2 * 346 * 800, start) or max(map(abs, sound[start:end])) <= 1000 \
+            or any(sound[end:]):
+        faults.append(f"{len(sound)} sound values, the first not 0 at {first_sound}, not {2 * 346 * 800} and {start};"
+                      " or the scene is silent, or what follows is not")
+    # ceil(5.738 s × 30) + 1 = 174 pictures (the sound's frame count, the last field, is the encoder's).
+    if not streams(f"{directory}/intro.mp4").startswith("h264,1280,960,yuv420p,30/1,174\naac,48000,0/0,"):
+        faults.append(f"the MP4's streams are {streams(f'{directory}/intro.mp4')!r}")
+
+    # Every failure says what is wrong and leaves no file behind; a refused
+    # option (status 2) is followed by the usage.
+    failing = pathlib.Path(f"{directory}/failing-intro")  # fails after opening its display: its texture is unusable
+    failing.write_text(f"#!/bin/sh\nrm data/data04.dt && : > data/data04.dt && exec {shlex.quote(intro)}\n")
+    failing.chmod(0o755)
+    options, usage = ["--lossless", "--seconds", "1", "-o", f"{directory}/out.mkv"], "./record-intro.sh [--seconds N]"
+    for arguments, environment, status, said in [
+            (options, {"INTRO_CAPTURE_FFMPEG": "/nonexistent/ffmpeg"}, 1, ["Debian package ffmpeg"]),
+            (["--lossless", "-o", f"{directory}/no/out.mkv"], {}, 1, [f"cannot write {directory}/no/out.mkv"]),
+            (options + ["--intro", str(failing)], {}, 1, ["data04.dt", "the intro failed (exit status 1)"]),
+            (options + ["--fps", "7"], {}, 2, ["--fps wants", usage]),
+            (options + ["--fps", "480"], {}, 2, ["--fps wants", usage]),
+            (options + ["--scale", "5"], {}, 2, ["--scale wants", usage]),
+            (options + ["--seconds", "1.005"], {}, 2, ["--seconds wants", usage]),
+            (options + ["--frobnicate"], {}, 2, ["unknown option '--frobnicate'", usage]),
+            (options + ["-o", "x.mp4"], {}, 2, ["x.mp4 would be an MP4 file", usage]),
+            (["-o", f"{directory}/x.mkv"], {}, 2, ["which only --lossless writes", usage]),
+            (["--help"], {}, 0, ["--scale K", usage])]:
+        found = record(*arguments, **environment)
+        if found[0] != status or not all(text in found[1] for text in said):
+            faults.append(f"{arguments}: status {found[0]}, not {status}; it said {found[1]!r}")
+    if sorted(os.listdir(directory)) != ["busy.mkv", "failing-intro", "intro.mp4", "run.mkv"]:
+        faults.append(f"files left behind: {sorted(os.listdir(directory))}")
+    return faults
 
 
 if __name__ == "__main__":
