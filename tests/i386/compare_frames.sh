@@ -30,7 +30,7 @@ run() {
   ln -s "$data"/data0[1-5].dt "$work/$1/data/"
   ln -s "$(realpath "$2")" "$work/$1/data/sdl.library"
   ln -s "$(realpath "$3")" "$work/$1/data/mikmod.library"
-  (cd "$work/$1" && PWD=$work/$1 SDL_VIDEODRIVER=dummy PULSE_SERVER=unix:$work/none INTRO_DOUBLE_LOG=$work/$1/calls.log \
+  (cd "$work/$1" && PWD=$work/$1 SDL_VIDEODRIVER=dummy PULSE_SERVER=unix:$work/none \
      INTRO_DOUBLE_SAVE_DIR=$work/$1/frames INTRO_DOUBLE_SAVE_FLIPS=${saved_flips// /,} \
      INTRO_DOUBLE_EVENTS=after_flip=190:keydown=27 "${@:4}" windowed)
 }
