@@ -37,6 +37,11 @@ def wait_for(condition, timeout, interval=0.1):
     return value or None
 
 
+# No fault when `found` is `wanted`, else the one that says so.
+def expect(what, found, wanted):
+    return [] if found == wanted else [f"{what}: {found!r}, not {wanted!r}"]
+
+
 def run_directory(data_dir, names=ASSETS + LIBRARIES, sdl_library=None):
     path = tempfile.mkdtemp()
     os.mkdir(f"{path}/data")
@@ -61,7 +66,7 @@ def ended_with_zero(run, end, timeout=60):
     if not wait_for(lambda: end() or run.poll() is not None, timeout, interval=1):
         run.kill()
         return ["the intro did not end"]
-    return [] if run.returncode == 0 else [f"exit status {run.returncode}"]
+    return expect("exit status", run.returncode, 0)
 
 
 def xdotool(display, *arguments):
@@ -128,7 +133,7 @@ def window_run(intro, data_dir, sdl_library, artefacts, mode):
 # display message; such a start is retried on a new server.
 def window(intro, data_dir, artefacts, *sdl_libraries):
     os.makedirs(artefacts, exist_ok=True)
-    faults = [] if len(sdl_libraries) == 2 else [f"two SDL libraries wanted, not {sdl_libraries}"]
+    faults = []
     for library in sdl_libraries:
         for mode in ("windowed", "fullscreen"):
             for _ in range(3):
@@ -146,28 +151,25 @@ def window(intro, data_dir, artefacts, *sdl_libraries):
 # the intro says why the picture went to the terminal.
 def terminal(intro, data_dir):
     number = next(n for n in range(4242, 5000) if not glob.glob(f"/tmp/.X{n}-lock") + glob.glob(f"/tmp/.X11-unix/X{n}"))
-    directory = pathlib.Path(run_directory(data_dir))
-    environment = dict(os.environ, PWD=str(directory), DISPLAY=f":{number}", TERM=os.environ.get("TERM", "xterm"))
+    directory = run_directory(data_dir)
+    environment = dict(os.environ, PWD=directory, DISPLAY=f":{number}", TERM=os.environ.get("TERM", "xterm"))
 
     def tmux(*arguments):  # on a server of its own, with one pane
         return subprocess.run(["tmux", "-L", f"intro-terminal-{os.getpid()}", "-f", "/dev/null", *arguments],
                               env=environment, capture_output=True, text=True).stdout
 
-    def read(name):  # what the shell in the pane wrote to `name`
-        return (directory / name).read_text(errors="replace") if (directory / name).exists() else ""
-
     try:
-        tmux("new-session", "-d", "-x", "100", "-y", "40", "-c", str(directory),
+        tmux("new-session", "-d", "-x", "100", "-y", "40", "-c", directory,
              f"{shlex.quote(intro)} 2>errors; echo $? >status")
         band = lambda: "".join(tmux("capture-pane", "-p").split("\n")[15:30]).replace(" ", "")
         if not wait_for(lambda: len(band()) > 100 * 15 * 8 // 10, 60, interval=0.2):
             return ["no scene drawn in the terminal; the screen was:", tmux("capture-pane", "-p")]
-        if not wait_for(lambda: tmux("send-keys", "Escape") + read("status"), 60, interval=2):
-            return ["the intro did not end after Escape"]
-        code, said = read("status").strip(), read("errors")
+        status, errors = pathlib.Path(directory, "status"), pathlib.Path(directory, "errors")
+        ended = wait_for(lambda: tmux("send-keys", "Escape") + (status.read_text() if status.exists() else ""), 60,
+                         interval=2)
+        said = errors.read_text(errors="replace")
         why = f"The X display :{number} could not be reached, so the intro was drawn in the terminal"
-        return ([] if code == "0" else [f"exit status {code}"]) + \
-            ([] if why in said else [f"standard error does not say why: {said!r}"])
+        return expect("exit status", ended, "0\n") + expect(f"standard error says why, in {said!r}", why in said, True)
     finally:
         tmux("kill-server")
 
@@ -197,7 +199,7 @@ def soundless(intro, data_dir):
     output, errors = run.communicate()
     if output or errors not in ("", "No sound device: the intro plays without sound\n"):
         faults.append(f"more output than the intro's one line: {output[:500]!r} {errors[:500]!r}")
-    return faults + ([] if listing() == before else [f"the run wrote files: {sorted(set(listing()) - set(before))}"])
+    return faults + expect("the files written", sorted(set(listing()) - set(before)), [])
 
 
 # ./run-intro.sh on a built tree says nothing of the build: the intro's
@@ -205,8 +207,7 @@ def soundless(intro, data_dir):
 def quiet_run_command(project, build):
     run = subprocess.run(["./run-intro.sh", "Windowed"], cwd=project, env=dict(os.environ, INTRO_BUILD_DIR=build),
                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
-    expected = (2, "usage: ./run-intro.sh [windowed]\n")
-    return [] if (run.returncode, run.stdout) == expected else [f"got {(run.returncode, run.stdout)!r}, not {expected!r}"]
+    return expect("the status and output", (run.returncode, run.stdout), (2, "usage: ./run-intro.sh [windowed]\n"))
 
 
 # ./record-intro.sh end to end: it runs the intro on the virtual clock through
@@ -227,12 +228,12 @@ def recording(project, build, intro):
         return subprocess.run(["ffmpeg", "-v", "error", "-i", file, *arguments, "-"], capture_output=True).stdout
 
     def streams(file):  # codec, size, pixel format, rate and frame count, one line a stream
-        entries = "stream=codec_name,width,height,pix_fmt,r_frame_rate,sample_rate,nb_frames"
-        return subprocess.run(["ffprobe", "-v", "error", "-show_entries", entries, "-of", "csv=p=0", file],
+        return subprocess.run(["ffprobe", "-v", "error", "-show_entries", "stream=codec_name,width,height,pix_fmt,"
+                               "r_frame_rate,sample_rate,nb_frames", "-of", "csv=p=0", file],
                               capture_output=True, text=True).stdout
 
     directory = tempfile.mkdtemp()
-    video, busy_video, faults = f"{directory}/run.mkv", f"{directory}/busy.mkv", []
+    video, busy_video = f"{directory}/run.mkv", f"{directory}/busy.mkv"
     made = record("--seconds", "1", "--lossless", "-o", video)
     busy_loop = subprocess.Popen(["sh", "-c", "while :; do :; done"])  # keeps the other core busy
     busy = record("--seconds", "1", "--lossless", "-o", busy_video)
@@ -240,30 +241,26 @@ def recording(project, build, intro):
     mp4 = record("--seconds", "1", "--fps", "30", "--scale", "2", "-o", f"{directory}/intro.mp4")
     if (made[0], busy[0], mp4[0]) != (0, 0, 0):
         return ["a recording failed:", made[1], busy[1], mp4[1]]
-    if streams(video) != "ffv1,640,480,bgr0,60/1,N/A\nflac,48000,0/0,N/A\n":
-        faults.append(f"the lossless recording's streams are {streams(video)!r}")
+    faults = expect("the lossless streams", streams(video), "ffv1,640,480,bgr0,60/1,N/A\nflac,48000,0/0,N/A\n")
     checksums = lambda file: decoded(file, "-map", "0:v", "-map", "0:a", "-f", "framemd5")
-    if checksums(video) != checksums(busy_video):
-        faults.append("the recording made on a busy machine differs")
-    if "recording: 5.7/5.7 s simulated, " not in made[1] or f"wrote {video} (5.77 s of video)" not in made[1]:
-        faults.append(f"the recording said {made[1]!r}")
+    faults += expect("the one made on a busy machine is the same", checksums(video) == checksums(busy_video), True)
+    said = ("recording: 5.7/5.7 s simulated, ", f"wrote {video} (5.77 s of video)")  # 346 frames / 60 = 5.77 s
+    faults += expect(f"what the recording said, in {made[1]!r}", [text in made[1] for text in said], [True, True])
     # The background first lights the left edge (the paced intro lights at
     # most its divider rows there) in the frame where the music starts; the
     # music stops when the scene ends, and the fades and the credits are silent.
     edges = decoded(video, "-map", "0:v", "-vf", "crop=1:480:0:0", "-f", "rawvideo", "-pix_fmt", "gray")
     first_lit = next((n for n in range(len(edges) // 480) if edges[n * 480:n * 480 + 480].count(0) < 380), None)
-    if (len(edges), first_lit) != (346 * 480, 115):
-        faults.append(f"{len(edges) // 480} frames, the first lit one {first_lit}, not 346 and 115")
+    faults += expect("the frames, and the first that shows the scene", (len(edges) / 480, first_lit), (346, 115))
     sound = array.array("h", decoded(video, "-map", "0:a", "-f", "s16le", "-ac", "2"))
     start, end = 2 * 1905 * 48, 2 * (1905 + 1000 + 10) * 48  # two channels of 48 samples a millisecond
     first_sound = next((n for n, value in enumerate(sound) if value), None)
-    if (len(sound), first_sound) != (2 * 346 * 800, start) or max(map(abs, sound[start:end])) <= 1000 \
-            or any(sound[end:]):
-        faults.append(f"{len(sound)} sound values, the first not 0 at {first_sound}, not {2 * 346 * 800} and {start};"
-                      " or the scene is silent, or what follows is not")
+    faults += expect("the sound's values, and the first not 0", (len(sound), first_sound), (2 * 346 * 800, start))
+    faults += expect("loud in the scene, silent after it", (max(map(abs, sound[start:end])) > 1000, any(sound[end:])),
+                     (True, False))
     # ceil(5.738 s × 30) + 1 = 174 pictures (the sound's frame count, the last field, is the encoder's).
-    if not streams(f"{directory}/intro.mp4").startswith("h264,1280,960,yuv420p,30/1,174\naac,48000,0/0,"):
-        faults.append(f"the MP4's streams are {streams(f'{directory}/intro.mp4')!r}")
+    faults += expect("the MP4's streams", streams(f"{directory}/intro.mp4").rsplit(",", 1)[0],
+                     "h264,1280,960,yuv420p,30/1,174\naac,48000,0/0")
 
     # Every failure says what is wrong and leaves no file behind; a refused
     # option (status 2) is followed by the usage.
@@ -286,9 +283,8 @@ def recording(project, build, intro):
         found = record(*arguments, **environment)
         if found[0] != status or not all(text in found[1] for text in said):
             faults.append(f"{arguments}: status {found[0]}, not {status}; it said {found[1]!r}")
-    if sorted(os.listdir(directory)) != ["busy.mkv", "failing-intro", "intro.mp4", "run.mkv"]:
-        faults.append(f"files left behind: {sorted(os.listdir(directory))}")
-    return faults
+    return faults + expect("the files left", sorted(os.listdir(directory)),
+                           ["busy.mkv", "failing-intro", "intro.mp4", "run.mkv"])
 
 
 if __name__ == "__main__":
