@@ -12,7 +12,6 @@
 #        system_test.py recording PROJECT_DIR BUILD_DIR INTRO
 # Prints what went wrong; exits 0, 1 on a fault, or 77 (ctest's skip) where
 # the run cannot be shown on this machine (a test's result None).
-import array
 import glob
 import os
 import pathlib
@@ -23,8 +22,6 @@ import sys
 import tempfile
 import time
 
-ASSETS = [f"data0{n}.dt" for n in range(1, 6)]
-LIBRARIES = ["sdl.library", "mikmod.library"]
 TITLE = "KOB recruitment intro"
 
 
@@ -42,20 +39,21 @@ def expect(what, found, wanted):
     return [] if found == wanted else [f"{what}: {found!r}, not {wanted!r}"]
 
 
-def run_directory(data_dir, names=ASSETS + LIBRARIES, sdl_library=None):
+# A scratch directory whose data/ links what in `data_dir` matches `pattern`
+# (the media library from `sdl_library` if given).
+def run_directory(data_dir, pattern="*", sdl_library=None):
     path = tempfile.mkdtemp()
     os.mkdir(f"{path}/data")
-    for name in names:
-        target = sdl_library if name == "sdl.library" and sdl_library else f"{data_dir}/{name}"
-        os.symlink(os.path.realpath(target), f"{path}/data/{name}")
+    for target in glob.glob(f"{data_dir}/{pattern}"):
+        name = os.path.basename(target)
+        os.symlink(sdl_library if name == "sdl.library" and sdl_library else target, f"{path}/data/{name}")
     return path
 
 
-# The intro started in `directory`, with PWD naming `libraries` (default:
-# the same) and no media or sound driver forced; `environment` adds
-# variables, or removes them with None.
-def start_intro(arguments, directory, libraries=None, **environment):
-    env = {**os.environ, "PWD": libraries or directory, "SDL_VIDEODRIVER": None, "SDL_AUDIODRIVER": None, **environment}
+# The intro started in `directory`, with PWD naming it and no media or sound
+# driver forced; `environment` adds variables, or removes them with None.
+def start_intro(arguments, directory, **environment):
+    env = {**os.environ, "PWD": directory, "SDL_VIDEODRIVER": None, "SDL_AUDIODRIVER": None, **environment}
     return subprocess.Popen(arguments, cwd=directory, env={name: value for name, value in env.items() if value is not None},
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, errors="replace")
 
@@ -78,21 +76,18 @@ def xdotool(display, *arguments):
 # root's colour); the picture is kept in `path`.
 def screenshot(display, path):
     subprocess.run(["import", "-display", display, "-window", "root", path], check=True, timeout=30)
-    picture = subprocess.run(["convert", path, "-depth", "8", "RGB:-"], check=True, capture_output=True,
-                             timeout=30).stdout
+    picture = subprocess.run(["convert", path, "-depth", "8", "RGB:-"], check=True, capture_output=True).stdout
     return picture if any(picture) else None
 
 
 # A virtual X server with a black root on a display number it finds free
-# itself, and says once it listens. Without -noreset it would reset whenever
-# a client such as xdotool leaves, and refuse the intro meanwhile.
+# itself, and writes on its standard output once it listens. Without -noreset
+# it would reset whenever a client such as xdotool leaves, and refuse the
+# intro meanwhile.
 def start_xvfb():
-    read, write = os.pipe()
-    server = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-br", "-noreset", "-nolisten", "tcp", "-screen", "0",
-                               "640x480x24"], pass_fds=[write], stderr=subprocess.DEVNULL)
-    os.close(write)
-    with os.fdopen(read) as said:
-        return server, f":{said.readline().strip()}"
+    server = subprocess.Popen(["Xvfb", "-displayfd", "1", "-br", "-noreset", "-nolisten", "tcp", "-screen", "0",
+                               "640x480x24"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    return server, f":{server.stdout.readline().strip()}"
 
 
 # One run under its own Xvfb: a window with the intro's title shows a
@@ -134,13 +129,12 @@ def window_run(intro, data_dir, sdl_library, artefacts, mode):
 def window(intro, data_dir, artefacts, *sdl_libraries):
     os.makedirs(artefacts, exist_ok=True)
     faults = []
-    for library in sdl_libraries:
-        for mode in ("windowed", "fullscreen"):
-            for _ in range(3):
-                found = window_run(intro, data_dir, library, artefacts, mode)
-                if not any("appeared" in fault for fault in found):
-                    break
-            faults += found
+    for library, mode in [(library, mode) for library in sdl_libraries for mode in ("windowed", "fullscreen")]:
+        for _ in range(3):
+            found = window_run(intro, data_dir, library, artefacts, mode)
+            if not any("appeared" in fault for fault in found):
+                break
+        faults += found
     return faults
 
 
@@ -160,16 +154,16 @@ def terminal(intro, data_dir):
 
     try:
         tmux("new-session", "-d", "-x", "100", "-y", "40", "-c", directory,
-             f"{shlex.quote(intro)} 2>errors; echo $? >status")
+             f"{shlex.quote(intro)} 2>said; echo exit status $? >>said")
         band = lambda: "".join(tmux("capture-pane", "-p").split("\n")[15:30]).replace(" ", "")
         if not wait_for(lambda: len(band()) > 100 * 15 * 8 // 10, 60, interval=0.2):
             return ["no scene drawn in the terminal; the screen was:", tmux("capture-pane", "-p")]
-        status, errors = pathlib.Path(directory, "status"), pathlib.Path(directory, "errors")
-        ended = wait_for(lambda: tmux("send-keys", "Escape") + (status.read_text() if status.exists() else ""), 60,
-                         interval=2)
-        said = errors.read_text(errors="replace")
+        said = pathlib.Path(directory, "said")  # the intro's standard error, then its exit status
+        wait_for(lambda: tmux("send-keys", "Escape") + said.read_text().partition("exit status")[1], 60, interval=2)
         why = f"The X display :{number} could not be reached, so the intro was drawn in the terminal"
-        return expect("exit status", ended, "0\n") + expect(f"standard error says why, in {said!r}", why in said, True)
+        text = said.read_text()
+        return expect(f"in {text!r}, the exit status and the reason", (text.rpartition("exit status ")[2], why in text),
+                      ("0\n", True))
     finally:
         tmux("kill-server")
 
@@ -186,19 +180,19 @@ def soundless(intro, data_dir):
     if any(glob.glob(path) for path in ("/dev/snd/pcmC*p", "/dev/dsp", "/run/pulse/native", "/etc/asound.conf")):
         print("this machine has a sound device; the silent fallback cannot be shown here")
         return None
-    working, libraries, home = run_directory(data_dir, ASSETS), run_directory(data_dir, LIBRARIES), tempfile.mkdtemp()
+    working, libraries, home = run_directory(data_dir, "*.dt"), run_directory(data_dir, "*.library"), tempfile.mkdtemp()
     listing = lambda: sorted(glob.glob("**", root_dir=tempfile.gettempdir(), recursive=True, include_hidden=True))
     before = listing()
-    run = start_intro([intro], working, libraries=libraries, SDL_VIDEODRIVER="dummy", DISPLAY=None, HOME=home,
+    run = start_intro([intro], working, PWD=libraries, SDL_VIDEODRIVER="dummy", DISPLAY=None, HOME=home,
                       XDG_RUNTIME_DIR=home, PULSE_SERVER=None)
     # The main, clock and music threads: the silent driver starts none of its own.
     scene = wait_for(lambda: run.poll() is not None or len(glob.glob(f"/proc/{run.pid}/task/*")) == 3, 60)
     faults = [] if scene and run.poll() is None else ["the scene with its music thread never started"]
     time.sleep(1)  # the music plays a while
     faults += ended_with_zero(run, lambda: run.send_signal(signal.SIGINT))
-    output, errors = run.communicate()
-    if output or errors not in ("", "No sound device: the intro plays without sound\n"):
-        faults.append(f"more output than the intro's one line: {output[:500]!r} {errors[:500]!r}")
+    output, errors = run.communicate()  # at most the intro's one line
+    faults += expect("more output", (output, errors.replace("No sound device: the intro plays without sound\n", "", 1)),
+                     ("", ""))
     return faults + expect("the files written", sorted(set(listing()) - set(before)), [])
 
 
@@ -224,13 +218,14 @@ def recording(project, build, intro):
                              stderr=subprocess.STDOUT, text=True)
         return run.returncode, run.stdout
 
-    def decoded(file, *arguments):  # as ffmpeg's `arguments` select and convert it
-        return subprocess.run(["ffmpeg", "-v", "error", "-i", file, *arguments, "-"], capture_output=True).stdout
+    def output(*command):  # what the command writes on its standard output
+        return subprocess.run(command, capture_output=True).stdout
 
-    def streams(file):  # codec, size, pixel format, rate and frame count, one line a stream
-        return subprocess.run(["ffprobe", "-v", "error", "-show_entries", "stream=codec_name,width,height,pix_fmt,"
-                               "r_frame_rate,sample_rate,nb_frames", "-of", "csv=p=0", file],
-                              capture_output=True, text=True).stdout
+    # A file's streams as ffprobe sees them (codec, size, pixel format, rate and frame count, one line a stream), and
+    # the file decoded as ffmpeg's `arguments` select and convert it.
+    streams = lambda file: output("ffprobe", "-v", "error", "-show_entries", "stream=codec_name,width,height,pix_fmt,"
+                                  "r_frame_rate,sample_rate,nb_frames", "-of", "csv=p=0", file).decode()
+    decoded = lambda file, *arguments: output("ffmpeg", "-v", "error", "-i", file, *arguments, "-")
 
     directory = tempfile.mkdtemp()
     video, busy_video = f"{directory}/run.mkv", f"{directory}/busy.mkv"
@@ -252,7 +247,7 @@ def recording(project, build, intro):
     edges = decoded(video, "-map", "0:v", "-vf", "crop=1:480:0:0", "-f", "rawvideo", "-pix_fmt", "gray")
     first_lit = next((n for n in range(len(edges) // 480) if edges[n * 480:n * 480 + 480].count(0) < 380), None)
     faults += expect("the frames, and the first that shows the scene", (len(edges) / 480, first_lit), (346, 115))
-    sound = array.array("h", decoded(video, "-map", "0:a", "-f", "s16le", "-ac", "2"))
+    sound = memoryview(decoded(video, "-map", "0:a", "-f", "s16le", "-ac", "2")).cast("h")
     start, end = 2 * 1905 * 48, 2 * (1905 + 1000 + 10) * 48  # two channels of 48 samples a millisecond
     first_sound = next((n for n, value in enumerate(sound) if value), None)
     faults += expect("the sound's values, and the first not 0", (len(sound), first_sound), (2 * 346 * 800, start))
