@@ -162,7 +162,7 @@ def terminal(intro, data_dir):
         wait_for(lambda: tmux("send-keys", "Escape") + said.read_text().partition("exit status")[1], 60, interval=2)
         why = f"The X display :{number} could not be reached, so the intro was drawn in the terminal"
         text = said.read_text()
-        return expect(f"in {text!r}, the exit status and the reason", (text.rpartition("exit status ")[2], why in text),
+        return expect(f"in {text!r}, the exit status and the reason", (text.partition("exit status ")[2], why in text),
                       ("0\n", True))
     finally:
         tmux("kill-server")
