@@ -30,11 +30,10 @@ run() {
   ln -s "$data"/data0[1-5].dt "$work/$1/data/"
   ln -s "$(realpath "$2")" "$work/$1/data/sdl.library"
   ln -s "$(realpath "$3")" "$work/$1/data/mikmod.library"
-  (cd "$work/$1" && PWD=$work/$1 SDL_VIDEODRIVER=dummy PULSE_SERVER=unix:$work/none INTRO_DOUBLE_LOG=$work/$1/calls.log \
+  (cd "$work/$1" && PWD=$work/$1 SDL_VIDEODRIVER=dummy PULSE_SERVER=unix:$work/none \
      INTRO_DOUBLE_SAVE_DIR=$work/$1/frames INTRO_DOUBLE_SAVE_FLIPS=${saved_flips// /,} \
      INTRO_DOUBLE_EVENTS=after_flip=190:keydown=27 "${@:4}" windowed)
 }
 run x86-64 "$native/tests/librecording_sdl.so" "$native/tests/librecording_mikmod.so" "$native/intro"
 run i386 "$5" "$6" "${emulator[@]}" "$(realpath "$3")"
 for flip in $saved_flips; do cmp "$work/x86-64/frames/flip-$flip.pam" "$work/i386/frames/flip-$flip.pam"; done
-echo "frames $saved_flips of the run alike"

@@ -1,29 +1,27 @@
 #!/usr/bin/env python3
 # Whole-system runs of the built intro with the real SDL 1.2 and libmikmod
 # and the generated assets, under the conditions a user's machine may present.
-# Each run starts in an empty temporary directory whose data/ links the
-# libraries and the assets, so nothing the intro might write lands in the build.
+# Each run starts in an empty scratch directory whose data/ links the
+# libraries and the assets, so nothing the intro might write lands in the build;
+# every scratch directory is made in one that goes when the test ends.
 #
 # usage: system_test.py window INTRO DATA_DIR ARTEFACT_DIR SDL_LIBRARY COMPAT_SDL_LIBRARY
 #        system_test.py terminal INTRO DATA_DIR
 #        system_test.py soundless INTRO DATA_DIR
 #        system_test.py quiet_run_command PROJECT_DIR BUILD_DIR
+#        system_test.py recording PROJECT_DIR BUILD_DIR INTRO
 # Prints what went wrong; exits 0, 1 on a fault, or 77 (ctest's skip) where
 # the run cannot be shown on this machine (a test's result None).
 import glob
 import os
 import pathlib
-import random
 import shlex
-import shutil
 import signal
 import subprocess
 import sys
 import tempfile
 import time
 
-ASSETS = [f"data0{n}.dt" for n in range(1, 6)]
-LIBRARIES = ["sdl.library", "mikmod.library"]
 TITLE = "KOB recruitment intro"
 
 
@@ -36,27 +34,28 @@ def wait_for(condition, timeout, interval=0.1):
     return value or None
 
 
-def run_directory(data_dir, names=ASSETS + LIBRARIES, sdl_library=None):
-    path = tempfile.mkdtemp(prefix="intro-system-")
+# No fault when `found` is `wanted`, else the one that says so.
+def expect(what, found, wanted):
+    return [] if found == wanted else [f"{what}: {found!r}, not {wanted!r}"]
+
+
+# A scratch directory whose data/ links what in `data_dir` matches `pattern`
+# (the media library from `sdl_library` if given).
+def run_directory(data_dir, pattern="*", sdl_library=None):
+    path = tempfile.mkdtemp()
     os.mkdir(f"{path}/data")
-    for name in names:
-        target = sdl_library if name == "sdl.library" and sdl_library else f"{data_dir}/{name}"
-        os.symlink(os.path.realpath(target), f"{path}/data/{name}")
+    for target in glob.glob(f"{data_dir}/{pattern}"):
+        name = os.path.basename(target)
+        os.symlink(sdl_library if name == "sdl.library" and sdl_library else target, f"{path}/data/{name}")
     return path
 
 
-def listing(directory):
-    return sorted(os.path.relpath(os.path.join(root, name), directory)
-                  for root, folders, files in os.walk(directory) for name in folders + files)
-
-
-# The intro started in `directory`, with PWD naming `libraries` (default:
-# the same) and no media or sound driver forced; `environment` adds
-# variables, or removes them with None.
-def start_intro(arguments, directory, libraries=None, **environment):
-    env = {**os.environ, "PWD": libraries or directory, "SDL_VIDEODRIVER": None, "SDL_AUDIODRIVER": None, **environment}
+# The intro started in `directory`, with PWD naming it and no media or sound
+# driver forced; `environment` adds variables, or removes them with None.
+def start_intro(arguments, directory, **environment):
+    env = {**os.environ, "PWD": directory, "SDL_VIDEODRIVER": None, "SDL_AUDIODRIVER": None, **environment}
     return subprocess.Popen(arguments, cwd=directory, env={name: value for name, value in env.items() if value is not None},
-                            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, errors="replace")
 
 
 # Repeats `end` (a key press, a signal) until the run ends: one may fall
@@ -65,7 +64,7 @@ def ended_with_zero(run, end, timeout=60):
     if not wait_for(lambda: end() or run.poll() is not None, timeout, interval=1):
         run.kill()
         return ["the intro did not end"]
-    return [] if run.returncode == 0 else [f"exit status {run.returncode}"]
+    return expect("exit status", run.returncode, 0)
 
 
 def xdotool(display, *arguments):
@@ -73,28 +72,22 @@ def xdotool(display, *arguments):
                           capture_output=True, text=True, timeout=30).stdout.split()
 
 
-# The root window's pixels as RGB bytes; the picture is kept in `path`.
+# The root window's pixels as RGB bytes, or None while all are black (the
+# root's colour); the picture is kept in `path`.
 def screenshot(display, path):
     subprocess.run(["import", "-display", display, "-window", "root", path], check=True, timeout=30)
-    return subprocess.run(["convert", path, "-depth", "8", "RGB:-"], check=True, capture_output=True,
-                          timeout=30).stdout
+    picture = subprocess.run(["convert", path, "-depth", "8", "RGB:-"], check=True, capture_output=True).stdout
+    return picture if any(picture) else None
 
 
-# A virtual X server with a black root on a free display number of its own,
-# taken at random (low numbers are the likeliest to be in use); its lock file
-# keeps other servers off it. Without -noreset it would reset when the
-# probing client leaves, and refuse the intro meanwhile.
+# A virtual X server with a black root on a display number it finds free
+# itself, and writes on its standard output once it listens. Without -noreset
+# it would reset whenever a client such as xdotool leaves, and refuse the
+# intro meanwhile.
 def start_xvfb():
-    for number in random.sample(range(100, 1000), 20):
-        if glob.glob(f"/tmp/.X{number}-lock") + glob.glob(f"/tmp/.X11-unix/X{number}"):
-            continue
-        server = subprocess.Popen(["Xvfb", f":{number}", "-br", "-noreset", "-nolisten", "tcp", "-screen", "0",
-                                   "640x480x24"], stderr=subprocess.DEVNULL)
-        if wait_for(lambda: server.poll() is not None or xdotool(f":{number}", "getdisplaygeometry"), 30) \
-                and server.poll() is None:
-            return server, f":{number}"
-        server.wait()  # taken meanwhile: another number
-    raise RuntimeError("no X display number could be had")
+    server = subprocess.Popen(["Xvfb", "-displayfd", "1", "-br", "-noreset", "-nolisten", "tcp", "-screen", "0",
+                               "640x480x24"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    return server, f":{server.stdout.readline().strip()}"
 
 
 # One run under its own Xvfb: a window with the intro's title shows a
@@ -103,44 +96,30 @@ def start_xvfb():
 # run with status 0.
 def window_run(intro, data_dir, sdl_library, artefacts, mode):
     name = f"{'sdl12-compat' if 'sdl12-compat' in sdl_library else 'sdl-1.2.15'}-{mode}"
+    shot = f"{artefacts}/{name}.png"
     server, display = start_xvfb()
     directory = run_directory(data_dir, sdl_library=sdl_library)
     run = start_intro([intro] + (["windowed"] if mode == "windowed" else []), directory, DISPLAY=display)
     try:
-        if not wait_for(lambda: run.poll() is not None or xdotool(display, "search", "--classname", "intro"), 60) \
+        if not wait_for(lambda: run.poll() is not None or xdotool(display, "search", "--name", f"^{TITLE}$"), 60) \
                 or run.poll() is not None:
             run.kill()
-            return [f"{name}: no window appeared; the intro said {run.communicate()!r}"]
-        shot = f"{artefacts}/{name}.png"
-
-        def shown():  # a picture that is not blank: the root window is black
-            picture = screenshot(display, shot)
-            return picture if any(picture) else None
-
-        first = wait_for(shown, 60)
-        if not first or not wait_for(lambda: screenshot(display, shot) != first, 30):
+            return [f"{name}: no window titled {TITLE!r} appeared; the intro said {run.communicate()!r}"]
+        first = wait_for(lambda: screenshot(display, shot), 60)
+        if not first or not wait_for(lambda: screenshot(display, shot) not in (None, first), 30):
             return [f"{name}: the picture is {'blank' if not first else 'still'} ({shot})"]
-        # Looked up now: SDL 2 may replace the first window it showed.
-        windows = {" ".join(xdotool(display, "getwindowname", window)): window
-                   for window in xdotool(display, "search", "--classname", "intro")}
-        if TITLE not in windows:
-            return [f"{name}: the window's titles are {list(windows)!r}, not {TITLE!r}"]
 
         def press_escape():  # a press, and its release in a later frame: else it would not count
-            for step in (["mousemove", "320", "240"], ["windowfocus", windows[TITLE]], ["keydown", "Escape"]):
-                xdotool(display, *step)
-            time.sleep(0.3)
-            xdotool(display, "keyup", "Escape")
+            xdotool(display, "mousemove", "320", "240", "search", "--name", f"^{TITLE}$", "windowfocus", "%1",
+                    "keydown", "Escape", "sleep", "0.3", "keyup", "Escape")
 
         end = press_escape if mode == "windowed" else lambda: run.send_signal(signal.SIGTERM)
         return [f"{name}: {fault}" for fault in ended_with_zero(run, end)]
     finally:
-        if run.poll() is None:
-            run.kill()
+        run.kill()
         run.wait()
         server.terminate()
         server.wait()
-        shutil.rmtree(directory)
 
 
 # The real X window, windowed and full screen, with each SDL library
@@ -149,14 +128,13 @@ def window_run(intro, data_dir, sdl_library, artefacts, mode):
 # display message; such a start is retried on a new server.
 def window(intro, data_dir, artefacts, *sdl_libraries):
     os.makedirs(artefacts, exist_ok=True)
-    faults = [] if len(sdl_libraries) == 2 else [f"two SDL libraries wanted, not {sdl_libraries}"]
-    for library in sdl_libraries:
-        for mode in ("windowed", "fullscreen"):
-            for _ in range(3):
-                found = window_run(intro, data_dir, library, artefacts, mode)
-                if not any("no window appeared" in fault for fault in found):
-                    break
-            faults += found
+    faults = []
+    for library, mode in [(library, mode) for library in sdl_libraries for mode in ("windowed", "fullscreen")]:
+        for _ in range(3):
+            found = window_run(intro, data_dir, library, artefacts, mode)
+            if not any("appeared" in fault for fault in found):
+                break
+        faults += found
     return faults
 
 
@@ -167,64 +145,55 @@ def window(intro, data_dir, artefacts, *sdl_libraries):
 # the intro says why the picture went to the terminal.
 def terminal(intro, data_dir):
     number = next(n for n in range(4242, 5000) if not glob.glob(f"/tmp/.X{n}-lock") + glob.glob(f"/tmp/.X11-unix/X{n}"))
-    directory, socket, columns = run_directory(data_dir), f"intro-terminal-{os.getpid()}", 100
-    status, errors = f"{directory}/status", f"{directory}/errors"
-
-    def tmux(*arguments):
-        return subprocess.run(["tmux", "-L", socket, *arguments], capture_output=True, text=True).stdout
-
-    def escape_ends_it():
-        tmux("send-keys", "-t", "intro", "Escape")
-        return os.path.exists(status) and os.path.getsize(status) > 0
-
-    command = f"{shlex.quote(intro)} 2>{errors}; echo $? >{status}"
+    directory = run_directory(data_dir)
     environment = dict(os.environ, PWD=directory, DISPLAY=f":{number}", TERM=os.environ.get("TERM", "xterm"))
+
+    def tmux(*arguments):  # on a server of its own, with one pane
+        return subprocess.run(["tmux", "-L", f"intro-terminal-{os.getpid()}", "-f", "/dev/null", *arguments],
+                              env=environment, capture_output=True, text=True).stdout
+
     try:
-        subprocess.run(["tmux", "-L", socket, "-f", "/dev/null", "new-session", "-d", "-s", "intro", "-x", str(columns),
-                        "-y", "40", "-c", directory, command], env=environment, check=True)
-        band = lambda: "".join(tmux("capture-pane", "-p", "-t", "intro").split("\n")[15:30]).replace(" ", "")
-        if not wait_for(lambda: len(band()) > columns * 15 * 8 // 10, 60, interval=0.2):
-            return ["no scene drawn in the terminal; the screen was:", tmux("capture-pane", "-p", "-t", "intro")]
-        if not wait_for(escape_ends_it, 60, interval=2):
-            return ["the intro did not end after Escape"]
-        code, said = (pathlib.Path(path).read_text(errors="replace") for path in (status, errors))
-        faults = [] if code.strip() == "0" else [f"exit status {code.strip()}"]
+        tmux("new-session", "-d", "-x", "100", "-y", "40", "-c", directory,
+             f"{shlex.quote(intro)} 2>said; echo exit status $? >>said")
+        band = lambda: "".join(tmux("capture-pane", "-p").split("\n")[15:30]).replace(" ", "")
+        if not wait_for(lambda: len(band()) > 100 * 15 * 8 // 10, 60, interval=0.2):
+            return ["no scene drawn in the terminal; the screen was:", tmux("capture-pane", "-p")]
+        said = pathlib.Path(directory, "said")  # the intro's standard error, then its exit status
+        wait_for(lambda: tmux("send-keys", "Escape") + said.read_text().partition("exit status")[1], 60, interval=2)
         why = f"The X display :{number} could not be reached, so the intro was drawn in the terminal"
-        return faults + ([] if why in said else [f"standard error does not say why: {said!r}"])
+        text = said.read_text()
+        return expect(f"in {text!r}, the exit status and the reason", (text.partition("exit status ")[2], why in text),
+                      ("0\n", True))
     finally:
         tmux("kill-server")
-        shutil.rmtree(directory)
 
 
 # No sound device: the intro takes the silent driver, and the music thread
 # plays the module through the scene; an interrupt ends it with status 0.
 # Standard error holds at most the intro's one line. The working directory
-# (the assets), PWD's directory (the libraries) and HOME are separate and
-# stay empty: a disk-writing sound driver would leave a file in the first,
-# a probe of the PulseAudio client would make ~/.config/pulse.
+# (the assets), PWD's directory (the libraries) and HOME, also the runtime
+# directory, are separate and stay empty: a disk-writing sound driver would
+# leave a file in the first, a probe of the PulseAudio client would make
+# ~/.config/pulse.
 def soundless(intro, data_dir):
-    runtime = os.environ.get("XDG_RUNTIME_DIR") or f"/run/user/{os.getuid()}"
-    devices = glob.glob("/dev/snd/pcmC*p") + [path for path in ("/dev/dsp", f"{runtime}/pulse/native",
-              f"{runtime}/pipewire-0", "/run/pulse/native", "/etc/asound.conf") if os.path.exists(path)]
-    if devices or os.environ.get("PULSE_SERVER"):  # what the intro looks for before the music library probes
+    # What the intro looks for, but for what HOME and the runtime directory (both empty here) may hold.
+    if any(glob.glob(path) for path in ("/dev/snd/pcmC*p", "/dev/dsp", "/run/pulse/native", "/etc/asound.conf")):
         print("this machine has a sound device; the silent fallback cannot be shown here")
         return None
-    working, libraries, home = run_directory(data_dir, ASSETS), run_directory(data_dir, LIBRARIES), tempfile.mkdtemp()
-    before = [listing(working), listing(libraries), []]
-    run = start_intro([intro], working, libraries=libraries, SDL_VIDEODRIVER="dummy", DISPLAY=None, HOME=home)
+    working, libraries, home = run_directory(data_dir, "*.dt"), run_directory(data_dir, "*.library"), tempfile.mkdtemp()
+    listing = lambda: sorted(glob.glob("**", root_dir=tempfile.gettempdir(), recursive=True, include_hidden=True))
+    before = listing()
+    run = start_intro([intro], working, PWD=libraries, SDL_VIDEODRIVER="dummy", DISPLAY=None, HOME=home,
+                      XDG_RUNTIME_DIR=home, PULSE_SERVER=None)
     # The main, clock and music threads: the silent driver starts none of its own.
     scene = wait_for(lambda: run.poll() is not None or len(glob.glob(f"/proc/{run.pid}/task/*")) == 3, 60)
     faults = [] if scene and run.poll() is None else ["the scene with its music thread never started"]
     time.sleep(1)  # the music plays a while
     faults += ended_with_zero(run, lambda: run.send_signal(signal.SIGINT))
-    output, errors = (stream.decode(errors="replace") for stream in run.communicate())
-    if output or errors not in ("", "No sound device: the intro plays without sound\n"):
-        faults.append(f"more output than the intro's one line: {output[:500]!r} {errors[:500]!r}")
-    if [listing(working), listing(libraries), listing(home)] != before:
-        faults.append(f"the run wrote files: {listing(working)} {listing(libraries)} {listing(home)}")
-    for directory in (working, libraries, home):
-        shutil.rmtree(directory)
-    return faults
+    output, errors = run.communicate()  # at most the intro's one line
+    faults += expect("more output", (output, errors.replace("No sound device: the intro plays without sound\n", "", 1)),
+                     ("", ""))
+    return faults + expect("the files written", sorted(set(listing()) - set(before)), [])
 
 
 # ./run-intro.sh on a built tree says nothing of the build: the intro's
@@ -232,14 +201,91 @@ def soundless(intro, data_dir):
 def quiet_run_command(project, build):
     run = subprocess.run(["./run-intro.sh", "Windowed"], cwd=project, env=dict(os.environ, INTRO_BUILD_DIR=build),
                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
-    expected = (2, "usage: ./run-intro.sh [windowed]\n")
-    return [] if (run.returncode, run.stdout) == expected else [f"got {(run.returncode, run.stdout)!r}, not {expected!r}"]
+    return expect("the status and output", (run.returncode, run.stdout), (2, "usage: ./run-intro.sh [windowed]\n"))
 
 
-TESTS = {test.__name__: test for test in (window, terminal, soundless, quiet_run_command)}
+# ./record-intro.sh end to end: it runs the intro on the virtual clock through
+# the capture libraries and ffmpeg, and ffprobe and ffmpeg read the result
+# back. A 1 s scene on the simulated timeline: 1905 ms of paced intro, the
+# scene, 10 ms until the worker threads' next tick, then the fades and the
+# credits page; 4738 ms besides the scene in all. At 60 fps that is
+# ceil(5.738 s × 60) + 1 = 346 frames of 48000 / 60 = 800 samples, and the
+# scene starts at frame ceil(1.905 × 60) = 115.
+def recording(project, build, intro):
+    def record(*options, **environment):  # the status and what was said
+        run = subprocess.run([f"{project}/record-intro.sh", "--no-build", "--intro", intro, *options],
+                             env=dict(os.environ, INTRO_BUILD_DIR=build, **environment), stdout=subprocess.PIPE,
+                             stderr=subprocess.STDOUT, text=True)
+        return run.returncode, run.stdout
+
+    def output(*command):  # what the command writes on its standard output
+        return subprocess.run(command, capture_output=True).stdout
+
+    # A file's streams as ffprobe sees them (codec, size, pixel format, rate and frame count, one line a stream), and
+    # the file decoded as ffmpeg's `arguments` select and convert it.
+    streams = lambda file: output("ffprobe", "-v", "error", "-show_entries", "stream=codec_name,width,height,pix_fmt,"
+                                  "r_frame_rate,sample_rate,nb_frames", "-of", "csv=p=0", file).decode()
+    decoded = lambda file, *arguments: output("ffmpeg", "-v", "error", "-i", file, *arguments, "-")
+
+    directory = tempfile.mkdtemp()
+    video, busy_video = f"{directory}/run.mkv", f"{directory}/busy.mkv"
+    made = record("--seconds", "1", "--lossless", "-o", video)
+    busy_loop = subprocess.Popen(["sh", "-c", "while :; do :; done"])  # keeps the other core busy
+    busy = record("--seconds", "1", "--lossless", "-o", busy_video)
+    busy_loop.kill()
+    mp4 = record("--seconds", "1", "--fps", "30", "--scale", "2", "-o", f"{directory}/intro.mp4")
+    if (made[0], busy[0], mp4[0]) != (0, 0, 0):
+        return ["a recording failed:", made[1], busy[1], mp4[1]]
+    faults = expect("the lossless streams", streams(video), "ffv1,640,480,bgr0,60/1,N/A\nflac,48000,0/0,N/A\n")
+    checksums = lambda file: decoded(file, "-map", "0:v", "-map", "0:a", "-f", "framemd5")
+    faults += expect("the one made on a busy machine is the same", checksums(video) == checksums(busy_video), True)
+    said = ("recording: 5.7/5.7 s simulated, ", f"wrote {video} (5.77 s of video)")  # 346 frames / 60 = 5.77 s
+    faults += expect(f"what the recording said, in {made[1]!r}", [text in made[1] for text in said], [True, True])
+    # The background first lights the left edge (the paced intro lights at
+    # most its divider rows there) in the frame where the music starts; the
+    # music stops when the scene ends, and the fades and the credits are silent.
+    edges = decoded(video, "-map", "0:v", "-vf", "crop=1:480:0:0", "-f", "rawvideo", "-pix_fmt", "gray")
+    first_lit = next((n for n in range(len(edges) // 480) if edges[n * 480:n * 480 + 480].count(0) < 380), None)
+    faults += expect("the frames, and the first that shows the scene", (len(edges) / 480, first_lit), (346, 115))
+    sound = memoryview(decoded(video, "-map", "0:a", "-f", "s16le", "-ac", "2")).cast("h")
+    start, end = 2 * 1905 * 48, 2 * (1905 + 1000 + 10) * 48  # two channels of 48 samples a millisecond
+    first_sound = next((n for n, value in enumerate(sound) if value), None)
+    faults += expect("the sound's values, and the first not 0", (len(sound), first_sound), (2 * 346 * 800, start))
+    faults += expect("loud in the scene, silent after it", (max(map(abs, sound[start:end])) > 1000, any(sound[end:])),
+                     (True, False))
+    # ceil(5.738 s × 30) + 1 = 174 pictures (the sound's frame count, the last field, is the encoder's).
+    faults += expect("the MP4's streams", streams(f"{directory}/intro.mp4").rsplit(",", 1)[0],
+                     "h264,1280,960,yuv420p,30/1,174\naac,48000,0/0")
+
+    # Every failure says what is wrong and leaves no file behind; a refused
+    # option (status 2) is followed by the usage.
+    failing = pathlib.Path(f"{directory}/failing-intro")  # fails after opening its display: its texture is unusable
+    failing.write_text(f"#!/bin/sh\nrm data/data04.dt && : > data/data04.dt && exec {shlex.quote(intro)}\n")
+    failing.chmod(0o755)
+    options, usage = ["--lossless", "--seconds", "1", "-o", f"{directory}/out.mkv"], "./record-intro.sh [--seconds N]"
+    for arguments, environment, status, said in [
+            (options, {"INTRO_CAPTURE_FFMPEG": "/nonexistent/ffmpeg"}, 1, ["Debian package ffmpeg"]),
+            (["--lossless", "-o", f"{directory}/no/out.mkv"], {}, 1, [f"cannot write {directory}/no/out.mkv"]),
+            (options + ["--intro", str(failing)], {}, 1, ["data04.dt", "the intro failed (exit status 1)"]),
+            (options + ["--fps", "7"], {}, 2, ["--fps wants", usage]),
+            (options + ["--fps", "480"], {}, 2, ["--fps wants", usage]),
+            (options + ["--scale", "5"], {}, 2, ["--scale wants", usage]),
+            (options + ["--seconds", "1.005"], {}, 2, ["--seconds wants", usage]),
+            (options + ["--frobnicate"], {}, 2, ["unknown option '--frobnicate'", usage]),
+            (options + ["-o", "x.mp4"], {}, 2, ["x.mp4 would be an MP4 file", usage]),
+            (["-o", f"{directory}/x.mkv"], {}, 2, ["which only --lossless writes", usage]),
+            (["--help"], {}, 0, ["--scale K", usage])]:
+        found = record(*arguments, **environment)
+        if found[0] != status or not all(text in found[1] for text in said):
+            faults.append(f"{arguments}: status {found[0]}, not {status}; it said {found[1]!r}")
+    return faults + expect("the files left", sorted(os.listdir(directory)),
+                           ["busy.mkv", "failing-intro", "intro.mp4", "run.mkv"])
+
 
 if __name__ == "__main__":
-    faults = TESTS[sys.argv[1]](*map(os.path.abspath, sys.argv[2:]))
+    with tempfile.TemporaryDirectory(prefix="intro-system-") as scratch:
+        tempfile.tempdir = scratch  # where every mkdtemp() above makes its directory
+        faults = globals()[sys.argv[1]](*map(os.path.abspath, sys.argv[2:]))
     if faults is not None:
         print(*faults or [f"{sys.argv[1]}: passed"], sep="\n")
     sys.exit(77 if faults is None else 1 if faults else 0)
