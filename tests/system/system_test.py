@@ -7,7 +7,7 @@
 # every scratch directory is made in one that goes when the test ends.
 #
 # usage: system_test.py PROJECT_DIR BUILD_DIR INTRO DATA_DIR SDL_LIBRARY COMPAT_SDL_LIBRARY TEST
-#   TEST: window, terminal, soundless, quiet_run_command, recording or i386_setup_refusal
+#   TEST: window, terminal, quiet_run_command, recording or i386_setup_refusal
 # Prints what went wrong; exits 0, 1 on a fault, or 77 (ctest's skip) where
 # the run cannot be shown on this machine (a test's result None).
 import glob
@@ -48,21 +48,11 @@ def run_directory(pattern="*", sdl_library=None):
     return path
 
 
-# The intro started in `directory`, with PWD naming it and no media or sound
-# driver forced; `environment` adds variables, or removes them with None.
-def start_intro(arguments, directory, **environment):
-    env = {**os.environ, "PWD": directory, "SDL_VIDEODRIVER": None, "SDL_AUDIODRIVER": None, **environment}
-    return subprocess.Popen([INTRO, *arguments], cwd=directory, env={k: v for k, v in env.items() if v is not None},
-                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, errors="replace")
-
-
-# Repeats `end` (a key press, a signal) until the run ends: one may fall
-# in the paced intro or be lost on a busy machine. Returns the faults.
-def ended_with_zero(run, end, timeout=60):
-    if not wait_for(lambda: end() or run.poll() is not None, timeout, interval=1):
-        run.kill()
-        return ["the intro did not end"]
-    return expect("exit status", run.returncode, 0)
+# This process's environment with `variables`, and with no media or sound
+# driver or sound server forced.
+def unforced_environment(**variables):
+    forced = ("SDL_VIDEODRIVER", "SDL_AUDIODRIVER", "PULSE_SERVER")
+    return {name: value for name, value in os.environ.items() if name not in forced} | variables
 
 
 # A script of the project run from its directory on the build: its status
@@ -102,8 +92,10 @@ def window_run(sdl_library, mode, tries=3):
     server = subprocess.Popen(["Xvfb", "-displayfd", "1", "-br", "-noreset", "-nolisten", "tcp", "-screen", "0",
                                "640x480x24"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
     display = f":{server.stdout.readline().strip()}"
-    run = start_intro(["windowed"] if mode == "windowed" else [], run_directory(sdl_library=sdl_library),
-                      DISPLAY=display)
+    directory = run_directory(sdl_library=sdl_library)
+    run = subprocess.Popen([INTRO] + (["windowed"] if mode == "windowed" else []), cwd=directory,
+                           env=unforced_environment(PWD=directory, DISPLAY=display), stdout=subprocess.PIPE,
+                           stderr=subprocess.PIPE, text=True, errors="replace")
     try:
         if not wait_for(lambda: run.poll() is not None or xdotool(display, "search", "--name", f"^{TITLE}$"), 60) \
                 or run.poll() is not None:
@@ -120,7 +112,10 @@ def window_run(sdl_library, mode, tries=3):
                     "keydown", "Escape", "sleep", "0.3", "keyup", "Escape")
 
         end = press_escape if mode == "windowed" else lambda: run.send_signal(signal.SIGTERM)
-        return [f"{name}: {fault}" for fault in ended_with_zero(run, end)]
+        # Repeated until the run ends: one may fall in the paced intro or be lost on a busy machine.
+        if not wait_for(lambda: end() or run.poll() is not None, 60, interval=1):
+            return [f"{name}: the intro did not end"]
+        return expect(f"{name}: the exit status", run.returncode, 0)
     finally:
         run.kill()
         run.wait()
@@ -141,57 +136,46 @@ def window():
 # scene fills the band between the divider lines (terminal rows 16..30,
 # blank during the paced intro), Escape ends the run with status 0, and
 # the intro says why the picture went to the terminal.
+# Where there is no sound device, the run shows the silent fallback too: the
+# intro says so, and the music thread plays the module through the scene
+# (the main, clock and music threads: the silent driver starts none of its
+# own). The working directory (the assets), PWD's directory (the libraries)
+# and HOME, also the runtime directory, are separate and stay empty: a
+# disk-writing sound driver would leave a file in the first, a probe of the
+# PulseAudio client would make ~/.config/pulse.
 def terminal():
     number = next(n for n in range(4242, 5000) if not glob.glob(f"/tmp/.X{n}-lock") + glob.glob(f"/tmp/.X11-unix/X{n}"))
-    directory = run_directory()
-    environment = dict(os.environ, PWD=directory, DISPLAY=f":{number}", TERM=os.environ.get("TERM", "xterm"))
+    # What the intro looks for, but for what HOME and the runtime directory (both empty here) may hold.
+    devices = ("/dev/snd/pcmC*p", "/dev/dsp", "/run/pulse/native", "/etc/asound.conf")
+    silent = not any(glob.glob(path) for path in devices)
+    working, libraries, home = run_directory("*.dt"), run_directory("*.library"), tempfile.mkdtemp()
+    said = pathlib.Path(tempfile.gettempdir(), "said")  # the intro's standard error, then its exit status
+    listing = lambda: set(glob.glob("**", root_dir=tempfile.gettempdir(), recursive=True, include_hidden=True))
+    before = listing()
+    environment = unforced_environment(DISPLAY=f":{number}", TERM=os.environ.get("TERM", "xterm"), HOME=home,
+                                       XDG_RUNTIME_DIR=home)
 
     def tmux(*arguments):  # on a server of its own, with one pane
         return subprocess.run(["tmux", "-L", f"intro-terminal-{os.getpid()}", "-f", "/dev/null", *arguments],
                               env=environment, capture_output=True, text=True).stdout
 
     try:
-        tmux("new-session", "-d", "-x", "100", "-y", "40", "-c", directory,
-             f"{shlex.quote(INTRO)} 2>said; echo exit status $? >>said")
+        tmux("new-session", "-d", "-x", "100", "-y", "40", "-c", working,  # the shell would set PWD to the working one
+             f"PWD={shlex.quote(libraries)} {shlex.quote(INTRO)} 2>{said}; echo exit status $? >>{said}")
         band = lambda: "".join(tmux("capture-pane", "-p").split("\n")[15:30]).replace(" ", "")
         if not wait_for(lambda: len(band()) > 100 * 15 * 8 // 10, 60, interval=0.2):
             return ["no scene drawn in the terminal; the screen was:", tmux("capture-pane", "-p")]
-        said = pathlib.Path(directory, "said")  # the intro's standard error, then its exit status
+        shell = tmux("display-message", "-p", "#{pane_pid}").strip()
+        intro = pathlib.Path(f"/proc/{shell}/task/{shell}/children").read_text().strip()  # the pane's one child
+        scene = not silent or wait_for(lambda: len(glob.glob(f"/proc/{intro}/task/*")) == 3, 10)
+        faults = [] if scene else ["the scene with its music thread never started"]
         wait_for(lambda: tmux("send-keys", "Escape") + said.read_text().partition("exit status")[1], 60, interval=2)
-        why = f"The X display :{number} could not be reached, so the intro was drawn in the terminal"
-        text = said.read_text()
-        return expect(f"in {text!r}, the exit status and the reason", (text.partition("exit status ")[2], why in text),
-                      ("0\n", True))
+        why = f"The X display :{number} could not be reached, so the intro was drawn in the terminal\n"
+        sound = "No sound device: the intro plays without sound\n" if silent else ""
+        faults += expect("what the intro said, then its exit status", said.read_text(), f"{sound}{why}exit status 0\n")
+        return faults + expect("the files written", sorted(listing() - before - {"said"}), [])
     finally:
         tmux("kill-server")
-
-
-# No sound device: the intro takes the silent driver, and the music thread
-# plays the module through the scene; an interrupt ends it with status 0.
-# Standard error holds at most the intro's one line. The working directory
-# (the assets), PWD's directory (the libraries) and HOME, also the runtime
-# directory, are separate and stay empty: a disk-writing sound driver would
-# leave a file in the first, a probe of the PulseAudio client would make
-# ~/.config/pulse.
-def soundless():
-    # What the intro looks for, but for what HOME and the runtime directory (both empty here) may hold.
-    if any(glob.glob(path) for path in ("/dev/snd/pcmC*p", "/dev/dsp", "/run/pulse/native", "/etc/asound.conf")):
-        print("this machine has a sound device; the silent fallback cannot be shown here")
-        return None
-    working, libraries, home = run_directory("*.dt"), run_directory("*.library"), tempfile.mkdtemp()
-    listing = lambda: sorted(glob.glob("**", root_dir=tempfile.gettempdir(), recursive=True, include_hidden=True))
-    before = listing()
-    run = start_intro([], working, PWD=libraries, SDL_VIDEODRIVER="dummy", DISPLAY=None, HOME=home,
-                      XDG_RUNTIME_DIR=home, PULSE_SERVER=None)
-    # The main, clock and music threads: the silent driver starts none of its own.
-    scene = wait_for(lambda: run.poll() is not None or len(glob.glob(f"/proc/{run.pid}/task/*")) == 3, 60)
-    faults = [] if scene and run.poll() is None else ["the scene with its music thread never started"]
-    time.sleep(1)  # the music plays a while
-    faults += ended_with_zero(run, lambda: run.send_signal(signal.SIGINT))
-    output, errors = run.communicate()  # at most the intro's one line
-    faults += expect("more output", (output, errors.replace("No sound device: the intro plays without sound\n", "", 1)),
-                     ("", ""))
-    return faults + expect("the files written", sorted(set(listing()) - set(before)), [])
 
 
 # ./run-intro.sh on a built tree says nothing of the build: the intro's
