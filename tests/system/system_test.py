@@ -98,18 +98,14 @@ def window_run(sdl_library, mode, tries=3):
         if not wait_for(lambda: run.poll() is not None or xdotool(display, "search", "--name", f"^{TITLE}$"), 60) \
                 or run.poll() is not None:
             run.kill()
-            if tries > 1:
-                return window_run(sdl_library, mode, tries - 1)
-            return [f"{name}: no window titled {TITLE!r} appeared; the intro said {run.communicate()!r}"]
+            return window_run(sdl_library, mode, tries - 1) if tries > 1 else [
+                f"{name}: no window titled {TITLE!r} appeared; the intro said {run.communicate()!r}"]
         first = wait_for(lambda: screenshot(display, shot), 60)
         if not first or not wait_for(lambda: screenshot(display, shot) not in (None, first), 30):
             return [f"{name}: the picture is {'blank' if not first else 'still'} ({shot})"]
-
-        def press_escape():  # a press, and its release in a later frame: else it would not count
-            xdotool(display, "mousemove", "320", "240", "search", "--name", f"^{TITLE}$", "windowfocus", "%1",
-                    "keydown", "Escape", "sleep", "0.3", "keyup", "Escape")
-
-        end = press_escape if mode == "windowed" else run.terminate
+        # Escape pressed, and released in a later frame (else it would not count), or SIGTERM.
+        end = run.terminate if mode == "fullscreen" else lambda: xdotool(display, "mousemove", "320", "240", "search",
+              "--name", f"^{TITLE}$", "windowfocus", "%1", "keydown", "Escape", "sleep", "0.3", "keyup", "Escape")
         # Repeated until the run ends: one may fall in the paced intro or be lost on a busy machine.
         if not wait_for(lambda: end() or run.poll() is not None, 60, interval=1):
             return [f"{name}: the intro did not end"]
@@ -150,8 +146,7 @@ def terminal():
     said = pathlib.Path(tempfile.gettempdir(), "said")  # the intro's standard error, then its exit status
     listing = lambda: set(glob.glob("**", root_dir=tempfile.gettempdir(), recursive=True, include_hidden=True))
     before = listing()
-    environment = unforced_environment(DISPLAY=f":{number}", TERM=os.environ.get("TERM", "xterm"), HOME=home,
-                                       XDG_RUNTIME_DIR=home)
+    environment = unforced_environment(DISPLAY=f":{number}", HOME=home, XDG_RUNTIME_DIR=home)  # the pane has its TERM
 
     def tmux(*arguments):  # on a server of its own, with one pane
         return subprocess.run(["tmux", "-L", f"intro-terminal-{os.getpid()}", "-f", "/dev/null", *arguments],
