@@ -7,6 +7,7 @@
 # every scratch directory is made in one that goes when the test ends.
 #
 # usage: system_test.py PROJECT_DIR BUILD_DIR INTRO DATA_DIR SDL_LIBRARY COMPAT_SDL_LIBRARY TEST
+#   (absolute paths: the runs start in scratch directories)
 #   TEST: window, terminal, quiet_run_command, recording or i386_setup_refusal
 # Prints what went wrong and exits 1, or exits 0.
 import glob
@@ -61,11 +62,6 @@ def script(command, *arguments, **environment):
     return run.returncode, run.stdout
 
 
-def xdotool(display, *arguments):
-    return subprocess.run(["xdotool", *arguments], env=dict(os.environ, DISPLAY=display),
-                          capture_output=True, text=True, timeout=30).stdout.split()
-
-
 # The root window's pixels as RGB bytes, or None while all are black (the
 # root's colour); the picture is kept in `path`.
 def screenshot(display, path):
@@ -90,12 +86,14 @@ def window_run(sdl_library, mode, tries=3):
     server = subprocess.Popen(["Xvfb", "-displayfd", "1", "-br", "-noreset", "-nolisten", "tcp", "-screen", "0",
                                "640x480x24"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
     display = f":{server.stdout.readline().strip()}"
+    xdotool = lambda *arguments: subprocess.run(["xdotool", *arguments], env=dict(os.environ, DISPLAY=display),
+                                                capture_output=True, text=True, timeout=30).stdout.split()
     directory = run_directory(sdl_library=sdl_library)
     run = subprocess.Popen([INTRO] + (["windowed"] if mode == "windowed" else []), cwd=directory,
                            env=unforced_environment(PWD=directory, DISPLAY=display), stdout=subprocess.PIPE,
                            stderr=subprocess.PIPE, text=True, errors="replace")
     try:
-        if not wait_for(lambda: run.poll() is not None or xdotool(display, "search", "--name", f"^{TITLE}$"), 60) \
+        if not wait_for(lambda: run.poll() is not None or xdotool("search", "--name", f"^{TITLE}$"), 60) \
                 or run.poll() is not None:
             run.kill()
             return window_run(sdl_library, mode, tries - 1) if tries > 1 else [
@@ -104,8 +102,8 @@ def window_run(sdl_library, mode, tries=3):
         if not first or not wait_for(lambda: screenshot(display, shot) not in (None, first), 30):
             return [f"{name}: the picture is {'blank' if not first else 'still'} ({shot})"]
         # Escape pressed, and released in a later frame (else it would not count), or SIGTERM.
-        end = run.terminate if mode == "fullscreen" else lambda: xdotool(display, "mousemove", "320", "240", "search",
-              "--name", f"^{TITLE}$", "windowfocus", "%1", "keydown", "Escape", "sleep", "0.3", "keyup", "Escape")
+        end = run.terminate if mode == "fullscreen" else lambda: xdotool("mousemove", "320", "240", "search", "--name",
+              f"^{TITLE}$", "windowfocus", "%1", "keydown", "Escape", "sleep", "0.3", "keyup", "Escape")
         # Repeated until the run ends: one may fall in the paced intro or be lost on a busy machine.
         if not wait_for(lambda: end() or run.poll() is not None, 60, interval=1):
             return [f"{name}: the intro did not end"]
@@ -140,8 +138,7 @@ def window():
 def terminal():
     number = next(n for n in range(4242, 5000) if not glob.glob(f"/tmp/.X{n}-lock") + glob.glob(f"/tmp/.X11-unix/X{n}"))
     # What the intro looks for, but for what HOME and the runtime directory (both empty here) may hold.
-    devices = ("/dev/snd/pcmC*p", "/dev/dsp", "/run/pulse/native", "/etc/asound.conf")
-    silent = not any(glob.glob(path) for path in devices)
+    silent = not any(map(glob.glob, ("/dev/snd/pcmC*p", "/dev/dsp", "/run/pulse/native", "/etc/asound.conf")))
     working, libraries, home = run_directory("*.dt"), run_directory("*.library"), tempfile.mkdtemp()
     said = pathlib.Path(tempfile.gettempdir(), "said")  # the intro's standard error, then its exit status
     listing = lambda: set(glob.glob("**", root_dir=tempfile.gettempdir(), recursive=True, include_hidden=True))
@@ -266,8 +263,7 @@ def i386_setup_refusal():
 
 
 if __name__ == "__main__":
-    *arguments, test = sys.argv[1:]
-    PROJECT, BUILD, INTRO, DATA_DIR, *SDL_LIBRARIES = map(os.path.abspath, arguments)
+    PROJECT, BUILD, INTRO, DATA_DIR, *SDL_LIBRARIES, test = sys.argv[1:]
     with tempfile.TemporaryDirectory(prefix="intro-system-") as scratch:
         tempfile.tempdir = scratch  # where every mkdtemp() above makes its directory
         faults = globals()[test]()
