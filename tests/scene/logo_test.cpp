@@ -1,29 +1,49 @@
 #include "scene/logo.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
+#include <string>
 #include <vector>
 
 #include "reference/reference.h"
-#include "support/asset_files.h"
 #include "support/media_double.h"
 #include "support/same_pixels.h"
 
 namespace {
 
+// Each test works in a fresh directory with a data/ of its own.
 class Logo : public ::testing::Test {
  protected:
-  void SetUp() override { open_test_display(); }
-  void TearDown() override { logo_free(logo); }
-  // Sets up a logo of the given pixels (display order) from a file that, as
-  // the intro's does, stores red first.
-  void set_up(int width, int height, std::vector<uint32_t> pixels) {
+  void SetUp() override {
+    open_test_display();
+    std::filesystem::create_directories(scratch / "data");
+    std::filesystem::current_path(scratch);
+  }
+  void TearDown() override {
+    logo_free(logo);
+    std::filesystem::current_path(previous);
+    std::filesystem::remove_all(scratch);
+  }
+  // The logo file, which stores red first as the intro's does: width,
+  // height and depth 32 as 16-bit numbers, the pixel words, and three bytes
+  // past the last pixel, which the loader ignores.
+  static void write_logo(int width, int height, std::vector<uint32_t> pixels) {
     for (uint32_t& p : pixels) p = (p & 0xff00ff00u) | (p >> 16 & 0xff) | (p & 0xff) << 16;
-    write_file("data/data03.dt", image_bytes(width, height, pixels));
+    const uint16_t header[] = {uint16_t(width), uint16_t(height), 32};
+    std::ofstream file("data/data03.dt", std::ios::binary);
+    file.write(reinterpret_cast<const char*>(header), sizeof header);
+    file.write(reinterpret_cast<const char*>(pixels.data()), std::streamsize(pixels.size() * 4)) << "end";
+  }
+  void set_up(int width, int height, std::vector<uint32_t> pixels) {
+    write_logo(width, height, std::move(pixels));
     logo_free(logo);
     ASSERT_TRUE(logo_init(logo));
   }
-  ScratchDirectory scratch;
+  const std::filesystem::path previous = std::filesystem::current_path(),
+                              scratch = std::filesystem::temp_directory_path() / ("logo_test_" + std::to_string(getpid()));
   LogoFx logo;
 };
 
@@ -54,7 +74,7 @@ TEST_F(Logo, WobblesCapsAndClampsEachChannelAsWorkedByHand) {
 TEST_F(Logo, RefusesALogoThatCannotBeLoadedOrWouldLeaveTheDisplay) {
   EXPECT_FALSE(logo_init(logo));
   for (auto [w, h] : {std::pair{563, 10}, {10, 470}}) {
-    write_file("data/data03.dt", image_bytes(w, h, std::vector<uint32_t>(size_t(w) * size_t(h))));
+    write_logo(w, h, std::vector<uint32_t>(size_t(w) * size_t(h)));
     EXPECT_FALSE(logo_init(logo)) << w << " × " << h;
   }
   EXPECT_EQ(logo.surface, nullptr);
