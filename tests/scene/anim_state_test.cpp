@@ -24,8 +24,9 @@ TEST(Tick, AdvancesEveryFieldAndTheLogoStartsWhereTheIntroLeftIt) {
   state.scroll_x = 640.0;
   advance_tick(state);
   advance_tick(state);
-  EXPECT_EQ(std::tuple(state.angle.load(), state.fade.load(), state.tick.load(), state.scroll_x.load(), state.phase.load()),
-            std::tuple(int16_t{1}, uint8_t{255}, 130, 638.0, 3.0));
+  EXPECT_EQ(
+      std::tuple(state.angle.load(), state.fade.load(), state.tick.load(), state.scroll_x.load(), state.phase.load()),
+      std::tuple(int16_t{1}, uint8_t{255}, 130, 638.0, 3.0));
 }
 
 // The speed grows by 0.005 (formed in double, stored in single precision),

@@ -42,8 +42,8 @@ class Logo : public ::testing::Test {
     logo_free(logo);
     ASSERT_TRUE(logo_init(logo));
   }
-  const std::filesystem::path previous = std::filesystem::current_path(),
-                              scratch = std::filesystem::temp_directory_path() / ("logo_test_" + std::to_string(getpid()));
+  const std::filesystem::path previous = std::filesystem::current_path();
+  const std::filesystem::path scratch = "/tmp/logo_test_" + std::to_string(getpid());
   LogoFx logo;
 };
 
