@@ -66,16 +66,9 @@ TEST(Blit, BlitsOfEveryAlphaClippedAnywhereMatchTheReference) {
                           [](uint32_t*) {}));
 }
 
-// Byte 0 halved, bytes 1 and 2 quartered, byte 3 kept: (255, 255, 255, 77)
-// gives (127, 63, 63, 77), and (63, 15, 15, 77) a second time; (1, 3, 4, 0)
-// gives (0, 0, 1, 0); x1 is excluded. Then rectangles whose rows end at every
-// offset within a group of eight, as the reference.
-TEST(Blit, DarkeningAsWorkedByHandAndOverAnyRectangleAsTheReference) {
-  const uint32_t white = bytes(255, 255, 255, 77);
-  std::vector<uint32_t> row = {white, bytes(1, 3, 4, 0), white, white};
-  darken_rect(FrameView{row.data(), 4, 1, 4}, 0, 0, 3, 1);
-  darken_rect(FrameView{row.data(), 4, 1, 4}, 2, 0, 3, 1);
-  EXPECT_EQ(row, (std::vector<uint32_t>{bytes(127, 63, 63, 77), bytes(0, 0, 1, 0), bytes(63, 15, 15, 77), white}));
+// Rectangles whose rows end at every offset within a group of eight, as the
+// reference. (The darkening of a pixel as worked by hand: Logo, SceneFrame.)
+TEST(Blit, DarkeningOverAnyRectangleMatchesTheReference) {
   std::mt19937 random(11);
   for (int trial = 0; trial < 60; ++trial) {
     const int x0 = int(random() % 640), y0 = int(random() % 480);
