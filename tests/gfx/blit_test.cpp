@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "platform/entry_points.h"
@@ -18,19 +19,15 @@
 // leaves, 255 replaces.
 TEST(Blit, MixesByAlphaAsWorkedByHand) {
   open_test_display();
-  struct Mix { uint32_t source, destination, expected; };
-  const Mix worked[] = {{bytes(250, 250, 250, 100), bytes(10, 10, 10, 200), bytes(104, 104, 104, 44)},
-                        {bytes(0, 0, 0, 77), bytes(60, 60, 60, 9), bytes(41, 41, 41, 86)},
-                        {bytes(200, 100, 50, 128), 0, bytes(100, 50, 25, 128)},
-                        {bytes(1, 2, 3, 0), bytes(9, 8, 7, 6), bytes(9, 8, 7, 6)},
-                        {bytes(1, 2, 3, 255), bytes(9, 8, 7, 6), bytes(1, 2, 3, 255)}};
+  const std::tuple<uint32_t, uint32_t, uint32_t> worked[] = {  // source, destination, the mix
+      {bytes(250, 250, 250, 100), bytes(10, 10, 10, 200), bytes(104, 104, 104, 44)},
+      {bytes(0, 0, 0, 77), bytes(60, 60, 60, 9), bytes(41, 41, 41, 86)},
+      {bytes(200, 100, 50, 128), 0, bytes(100, 50, 25, 128)},
+      {bytes(1, 2, 3, 0), bytes(9, 8, 7, 6), bytes(9, 8, 7, 6)},
+      {bytes(1, 2, 3, 255), bytes(9, 8, 7, 6), bytes(1, 2, 3, 255)}};
   SDL_Surface* source = make_surface(20, 1);
   std::vector<uint32_t> row(20), expected(20);
-  for (size_t i = 0; i < 20; ++i) {
-    pixels_of(source)[i] = worked[i % 5].source;
-    row[i] = worked[i % 5].destination;
-    expected[i] = worked[i % 5].expected;
-  }
+  for (size_t i = 0; i < 20; ++i) std::tie(pixels_of(source)[i], row[i], expected[i]) = worked[i % 5];
   blit_alpha(source, FrameView{row.data(), 20, 1, 20}, 0, 0);
   EXPECT_EQ(row, expected);
 }
