@@ -64,7 +64,9 @@ TEST(Threads, ClockTicksWhileRunningAndMusicEndsWithItsModule) {
 
   static MODULE module;
   static std::string calls;
-  static int active_answers_left = 2;  // Player_Active says yes this many times, then no
+  static int active_answers_left;  // Player_Active says yes this many times, then no
+  calls.clear();
+  active_answers_left = 2;
   lib::Player_Start = [](MODULE* m) { calls += m == &module ? "Start" : "Start ?"; };
   lib::Player_Active = []() -> BOOL { return calls += " Active", active_answers_left-- > 0; };
   lib::MikMod_Update = [] { calls += " Update"; };
