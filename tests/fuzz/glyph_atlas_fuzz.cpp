@@ -30,13 +30,12 @@ int little_endian_u16(const uint8_t* bytes) { return bytes[0] | bytes[1] << 8; }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 6) return 0;
-  static const bool bound = (open_test_display(),
-                             lib::SDL_CreateRGBSurface = [](Uint32 flags, int w, int h, int depth, Uint32 r, Uint32 g,
-                                                            Uint32 b, Uint32 a) {
-                               return ++live_surfaces, ::SDL_CreateRGBSurface(flags, w, h, depth, r, g, b, a);
-                             },
-                             lib::SDL_FreeSurface = [](SDL_Surface* s) { --live_surfaces, ::SDL_FreeSurface(s); }, true);
-  (void)bound;
+  [[maybe_unused]] static const bool bound =
+      (open_test_display(),
+       lib::SDL_CreateRGBSurface = [](Uint32 flags, int w, int h, int depth, Uint32 r, Uint32 g, Uint32 b, Uint32 a) {
+         return ++live_surfaces, ::SDL_CreateRGBSurface(flags, w, h, depth, r, g, b, a);
+       },
+       lib::SDL_FreeSurface = [](SDL_Surface* s) { --live_surfaces, ::SDL_FreeSurface(s); }, true);
   SDL_Surface* sheet =
       make_surface(little_endian_u16(data) % (largest_side + 1), little_endian_u16(data + 2) % (largest_side + 1));
   auto* sheet_bytes = static_cast<uint8_t*>(sheet->pixels);

@@ -13,8 +13,7 @@
 volatile unsigned pixel_sum;  // keeps the reads of the image from being optimised away
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const bool bound = (open_test_display(), true);
-  (void)bound;
+  [[maybe_unused]] static const bool bound = (open_test_display(), true);
   const int fd = memfd_create("image.dt", 0);  // an in-memory file: the fuzzer touches no disk
   if (fd < 0 || write(fd, data, size) != ssize_t(size)) return 0;
   if (SDL_Surface* surface = load_image(("/proc/self/fd/" + std::to_string(fd)).c_str())) {

@@ -81,13 +81,11 @@ void darken_rect(uint32_t* frame, int x0, int y0, int x1, int y1) {
 }
 
 void fade_band(uint32_t* frame, uint8_t level) {
-  for (int y = 172; y <= 399; ++y)
-    for (int x = 0; x < frame_width; ++x) {
-      uint32_t& pixel = at(frame, x, y);
-      uint32_t out = pixel & 0xff000000u;
-      for (int k = 0; k < 3; ++k) out |= std::min<uint32_t>(byte_of(pixel, k), level) << (8 * k);
-      pixel = out;
-    }
+  for (uint32_t* pixel = &at(frame, 0, 172); pixel <= &at(frame, frame_width - 1, 399); ++pixel) {
+    uint32_t out = *pixel & 0xff000000u;
+    for (int k = 0; k < 3; ++k) out |= std::min<uint32_t>(byte_of(*pixel, k), level) << (8 * k);
+    *pixel = out;
+  }
 }
 
 int logo_sway(int tick) { return int(std::sin(radians_of_entry(tick & 255)) * 40.0); }

@@ -4,7 +4,7 @@
 
 #include <string>
 #include <thread>
-#include <vector>
+#include <tuple>
 
 #include "platform/entry_points.h"
 
@@ -24,11 +24,9 @@ TEST(Tick, AdvancesEveryFieldAndTheLogoStartsWhereTheIntroLeftIt) {
   state.scroll_x = 640.0;
   advance_tick(state);
   advance_tick(state);
-  EXPECT_EQ(state.angle, 1);
-  EXPECT_EQ(state.fade, 255);
-  EXPECT_EQ(state.tick, 130);
-  EXPECT_EQ(state.scroll_x, 638.0);
-  EXPECT_EQ(state.phase, 3.0);
+  EXPECT_EQ(
+      std::tuple(state.angle.load(), state.fade.load(), state.tick.load(), state.scroll_x.load(), state.phase.load()),
+      std::tuple(int16_t{1}, uint8_t{255}, 130, 638.0, 3.0));
 }
 
 // The speed grows by 0.005 (formed in double, stored in single precision),
@@ -51,7 +49,10 @@ TEST(Tick, OnlyPassingTheFloorOrTheTopRowTurnsTheLogo) {
 }
 
 // The clock ends at once when running is 0, and ticks until it is cleared.
-TEST(Threads, ClockTicksWhileRunningAndEndsOnceRunningIsCleared) {
+// A module that ends by itself while the scene runs on is stopped and
+// released at once. (The stop when running is cleared, with the player asked
+// first, is seen in the whole runs' music calls: SceneRun.)
+TEST(Threads, ClockTicksWhileRunningAndMusicEndsWithItsModule) {
   AnimState state;
   std::thread(clock_thread, &state).join();
   EXPECT_EQ(state.tick, 0);
@@ -60,28 +61,19 @@ TEST(Threads, ClockTicksWhileRunningAndEndsOnceRunningIsCleared) {
   while (state.tick < 3) std::this_thread::yield();
   state.running = 0;
   clock.join();
-}
 
-namespace {
-std::vector<std::string> music_calls;
-int active_answers_left;  // Player_Active says yes this many times, then no
-}  // namespace
-
-// A module that ends by itself while the scene runs on is stopped and
-// released at once. (The stop when running is cleared, with the player asked
-// first, is seen in the whole runs' music calls: SceneRun.)
-TEST(Threads, MusicStopsAndReleasesTheModuleWhenItEnds) {
   static MODULE module;
-  lib::Player_Start = [](MODULE* m) { music_calls.push_back(m == &module ? "Start" : "Start ?"); };
-  lib::Player_Active = []() -> BOOL { return music_calls.push_back("Active"), active_answers_left-- > 0; };
-  lib::MikMod_Update = [] { music_calls.push_back("Update"); };
-  lib::Player_Stop = [] { music_calls.push_back("Stop"); };
-  lib::Player_Free = [](MODULE* m) { music_calls.push_back(m == &module ? "Free" : "Free ?"); };
-  AnimState state;
-  state.running = 1;
+  static std::string calls;
+  static int active_answers_left;  // Player_Active says yes this many times, then no
+  calls.clear();
   active_answers_left = 2;
+  lib::Player_Start = [](MODULE* m) { calls += m == &module ? "Start" : "Start ?"; };
+  lib::Player_Active = []() -> BOOL { return calls += " Active", active_answers_left-- > 0; };
+  lib::MikMod_Update = [] { calls += " Update"; };
+  lib::Player_Stop = [] { calls += " Stop"; };
+  lib::Player_Free = [](MODULE* m) { calls += m == &module ? " Free" : " Free ?"; };
+  state.running = 1;
   MusicPlayback playback{&module, &state};
   music_thread(&playback);
-  EXPECT_EQ(music_calls,
-            (std::vector<std::string>{"Start", "Active", "Update", "Active", "Update", "Active", "Stop", "Free"}));
+  EXPECT_EQ(calls, "Start Active Update Active Update Active Stop Free");
 }

@@ -1,29 +1,48 @@
 #include "scene/logo.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
+#include <string>
 #include <vector>
 
 #include "reference/reference.h"
-#include "support/asset_files.h"
 #include "support/media_double.h"
 #include "support/same_pixels.h"
 
 namespace {
 
+// Each test works in a fresh directory with a data/ of its own.
 class Logo : public ::testing::Test {
  protected:
-  void SetUp() override { open_test_display(); }
-  void TearDown() override { logo_free(logo); }
-  // Sets up a logo of the given pixels (display order) from a file that, as
-  // the intro's does, stores red first.
-  void set_up(int width, int height, std::vector<uint32_t> pixels) {
-    for (uint32_t& p : pixels) p = (p & 0xff00ff00u) | (p >> 16 & 0xff) | (p & 0xff) << 16;
-    write_file("data/data03.dt", image_bytes(width, height, pixels));
-    logo_free(logo);
-    ASSERT_TRUE(logo_init(logo));
+  void SetUp() override {
+    open_test_display();
+    std::filesystem::create_directories(scratch / "data");
+    std::filesystem::current_path(scratch);
   }
-  ScratchDirectory scratch;
+  void TearDown() override {
+    logo_free(logo);
+    std::filesystem::current_path(previous);
+    std::filesystem::remove_all(scratch);
+  }
+  // Sets up a logo of the given pixels (display order) from a file that
+  // stores red first, as the intro's does: width, height and depth 32 as
+  // 16-bit numbers, the pixel words, and three bytes past the last pixel,
+  // which the loader ignores.
+  bool set_up(int width, int height, std::vector<uint32_t> pixels) {
+    for (uint32_t& p : pixels) p = (p & 0xff00ff00u) | (p >> 16 & 0xff) | (p & 0xff) << 16;
+    const uint16_t header[] = {uint16_t(width), uint16_t(height), 32};
+    std::ofstream file("data/data03.dt", std::ios::binary);
+    file.write(reinterpret_cast<const char*>(header), sizeof header);
+    file.write(reinterpret_cast<const char*>(pixels.data()), std::streamsize(pixels.size() * 4)) << "end";
+    file.close();
+    logo_free(logo);
+    return logo_init(logo);
+  }
+  const std::filesystem::path previous = std::filesystem::current_path();
+  const std::filesystem::path scratch = "/tmp/logo_test_" + std::to_string(getpid());
   LogoFx logo;
 };
 
@@ -38,12 +57,12 @@ class Logo : public ::testing::Test {
 // gives -28 → 0, 22, 82. A transparent pixel shows the darkened band: 255 →
 // 127, 63. Byte 3 stays the frame's.
 TEST_F(Logo, WobblesCapsAndClampsEachChannelAsWorkedByHand) {
-  set_up(3, 1, {bytes(100, 100, 100, 255), bytes(100, 100, 100, 150), bytes(100, 100, 100, 0)});
+  ASSERT_TRUE(set_up(3, 1, {bytes(100, 100, 100, 255), bytes(100, 100, 100, 150), bytes(100, 100, 100, 0)}));
   std::vector<uint32_t> frame(640 * 480, bytes(255, 255, 255, 77));
   logo_draw(logo, FrameView{frame.data(), 640, 480, 640}, 0, 128, 0.75);
   EXPECT_EQ(std::vector<uint32_t>(&frame[319], &frame[322]),
             (std::vector<uint32_t>{bytes(140, 180, 220, 77), bytes(139, 150, 150, 77), bytes(127, 63, 63, 77)}));
-  set_up(1, 1, {bytes(10, 100, 200, 255)});
+  ASSERT_TRUE(set_up(1, 1, {bytes(10, 100, 200, 255)}));
   logo_draw(logo, FrameView{frame.data(), 640, 480, 640}, 0, 128, 128.0);
   EXPECT_EQ(frame[320], bytes(0, 22, 82, 77));
 }
@@ -53,12 +72,10 @@ TEST_F(Logo, WobblesCapsAndClampsEachChannelAsWorkedByHand) {
 // messages that name each refusal are checked in the whole runs: BadFiles.)
 TEST_F(Logo, RefusesALogoThatCannotBeLoadedOrWouldLeaveTheDisplay) {
   EXPECT_FALSE(logo_init(logo));
-  for (auto [w, h] : {std::pair{563, 10}, {10, 470}}) {
-    write_file("data/data03.dt", image_bytes(w, h, std::vector<uint32_t>(size_t(w) * size_t(h))));
-    EXPECT_FALSE(logo_init(logo)) << w << " × " << h;
-  }
+  for (auto [w, h] : {std::pair{563, 10}, {10, 470}})
+    EXPECT_FALSE(set_up(w, h, std::vector<uint32_t>(size_t(w) * size_t(h)))) << w << " × " << h;
   EXPECT_EQ(logo.surface, nullptr);
-  set_up(562, 469, std::vector<uint32_t>(562 * 469));
+  EXPECT_TRUE(set_up(562, 469, std::vector<uint32_t>(562 * 469)));
 }
 
 // The whole draw against the literal reference: logos of assorted pixels and
@@ -70,7 +87,7 @@ TEST_F(Logo, WholeDrawMatchesTheLiteralReference) {
                         {562, 160, 7, 3, 1e6 + 0.125}}) {
     std::vector<uint32_t> pixels = noise(size_t(k.w) * size_t(k.h), uint32_t(k.w));
     for (size_t i = 0; i < pixels.size(); i += 5) pixels[i] &= 0xffffffu;  // some transparent
-    set_up(k.w, k.h, pixels);
+    ASSERT_TRUE(set_up(k.w, k.h, pixels));
     const int left = 320 - k.w / 2 + reference::logo_sway(k.tick);
     ASSERT_TRUE(same_pixels(
         noise(640 * 480, 1), 640, [&](const FrameView& f) { logo_draw(logo, f, k.row, k.tick, k.phase); },

@@ -8,6 +8,7 @@
 #include <numeric>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "gfx/atlas.h"
 #include "gfx/char_map.h"
@@ -38,8 +39,7 @@ double mean_opaque_byte(SDL_Surface* image, int byte) {
 // The glyphs the atlas cuts from a sheet of 16 × 6 cells, where every used
 // slot has ink except 88, 89 and 91, the trailing bytes of "€" and "©".
 GlyphAtlas* expect_font_sheet(const SDL_Surface* sheet, int cell) {
-  EXPECT_EQ(sheet->w, 16 * cell);
-  EXPECT_EQ(sheet->h, 6 * cell);
+  EXPECT_EQ(std::pair(sheet->w, sheet->h), std::pair(16 * cell, 6 * cell));
   GlyphAtlas* atlas = glyph_atlas_build(sheet, int16_t(cell));
   EXPECT_GE(atlas->count, 92);
   for (int slot = 0; slot < 92; ++slot)
@@ -96,8 +96,7 @@ TEST(Logo, HeightPutsTheDividerOnRow171AndWidthLeavesRoomToSway) {
 // the seams no more than inside; blue-violet, stored red first.
 TEST(Texture, OpaqueSmoothAndSeamlessInBothDirections) {
   SDL_Surface* texture = load("data04.dt");
-  ASSERT_EQ(texture->w, 256);
-  ASSERT_EQ(texture->h, 256);
+  ASSERT_EQ(std::pair(texture->w, texture->h), std::pair(256, 256));
   // The mean colour difference between column (step[0]) or row (step[1]) c
   // and the next; c = 255 is across the seam.
   double step[2][256] = {};
