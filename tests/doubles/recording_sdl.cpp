@@ -31,8 +31,8 @@
 //                              mistaken one shows as a run that does not end as the test expects).
 //   INTRO_DOUBLE_SAVE_DIR=<dir> with
 //   INTRO_DOUBLE_SAVE_FLIPS=1,50,300     save the flipped surface at those SDL_Flip calls (counted
-//                                        from 1) as <dir>/flip-<n>.pam
-//                              A binary PAM, TUPLTYPE RGB_ALPHA: red, green, blue, byte 3 per pixel.
+//                                        from 1) as <dir>/flip-<n>: its pixels' bytes as they are
+//                              in memory, row by row, without a header.
 //   INTRO_DOUBLE_FAIL=SDL_SetVideoMode   SDL_SetVideoMode fails (returns null); "Name:first" fails
 //                              only the first call. The list is shared with the music double, each
 //                              takes its own names.
@@ -77,17 +77,6 @@ std::string surface_name(SDL_Surface* surface) {
   if (surface == video_surface) return "display";
   const auto live = live_surfaces.find(surface);
   return live != live_surfaces.end() ? "surface#" + std::to_string(live->second) : "unknown";
-}
-
-// A binary PAM: red, green, blue, then byte 3 of every pixel.
-void save_flip(const SDL_Surface* surface) {
-  std::string bytes = "P7\nWIDTH " + std::to_string(surface->w) + "\nHEIGHT " + std::to_string(surface->h) +
-                      "\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
-  const auto* pixels = static_cast<const char*>(surface->pixels);
-  for (size_t i = 0; i < 4 * size_t(surface->w) * size_t(surface->h); i += 4)
-    bytes += {pixels[i + 2], pixels[i + 1], pixels[i], pixels[i + 3]};
-  const std::string path = environment("INTRO_DOUBLE_SAVE_DIR") + "/flip-" + std::to_string(flips) + ".pam";
-  std::ofstream(path, std::ios::binary) << bytes;  // a frame not saved fails the test that reads it
 }
 
 // Logs the library's loading and unloading; declared after every other
@@ -146,7 +135,10 @@ void SDL_FreeSurface(SDL_Surface* surface) {
 int SDL_Flip(SDL_Surface* screen) {
   record("SDL_Flip");
   const std::string saved = "," + environment("INTRO_DOUBLE_SAVE_FLIPS") + ",";
-  if (screen != nullptr && saved.find("," + std::to_string(++flips) + ",") != std::string::npos) save_flip(screen);
+  // A frame not saved fails the test that reads it.
+  if (screen != nullptr && saved.find("," + std::to_string(++flips) + ",") != std::string::npos)
+    std::ofstream(environment("INTRO_DOUBLE_SAVE_DIR") + "/flip-" + std::to_string(flips), std::ios::binary)
+        .write(static_cast<const char*>(screen->pixels), std::streamsize(4) * screen->w * screen->h);
   memory_display::pass_present();
   return 0;
 }

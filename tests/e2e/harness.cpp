@@ -160,16 +160,12 @@ RunResult Sandbox::run(const RunOptions& options) const {
 }
 
 Frame Sandbox::flip_frame(long number) const {
-  const std::string bytes = read_file(root + "/frames/flip-" + std::to_string(number) + ".pam");
-  const std::string header = "P7\nWIDTH 640\nHEIGHT 480\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
-  Frame frame;
-  if (bytes.size() != header.size() + 4 * 640 * 480 || bytes.compare(0, header.size(), header) != 0)
-    ADD_FAILURE() << "no frame file, or a malformed one, for flip " << number;
-  else
-    for (size_t i = header.size(); i < bytes.size(); i += 4) {  // the file has red first
-      const auto byte = [&](size_t k) { return uint32_t(uint8_t(bytes[i + k])); };
-      frame.pixels.push_back(byte(2) | byte(1) << 8 | byte(0) << 16 | byte(3) << 24);
-    }
+  Frame frame{std::vector<uint32_t>(640 * 480)};
+  std::ifstream file(root + "/frames/flip-" + std::to_string(number), std::ios::binary);
+  if (!file.read(reinterpret_cast<char*>(frame.pixels.data()), 4 * 640 * 480) || file.peek() != EOF) {
+    ADD_FAILURE() << "no frame file, or one of another size, for flip " << number;
+    frame.pixels.clear();
+  }
   return frame;
 }
 

@@ -96,8 +96,8 @@ struct Sandbox {
   // saved frames.
   RunResult run(const RunOptions& options = {}) const;
 
-  // A frame saved by the last run (INTRO_DOUBLE_SAVE_FLIPS); a missing or
-  // malformed one fails the test and gives an empty frame.
+  // A frame saved by the last run (INTRO_DOUBLE_SAVE_FLIPS); one missing or
+  // one of another size fails the test and gives an empty frame.
   Frame flip_frame(long number) const;
 };
 
