@@ -34,17 +34,12 @@ std::vector<std::string> split(const std::string& text, char separator) {
   return parts;
 }
 
-// Set by open_log while the library loads, before the intro starts any
+// Set by Lifetime while the library loads, before the intro starts any
 // thread; only read afterwards.
 int log_fd = -1;
 // How many logged lines each moment of INTRO_DOUBLE_INTERRUPT has matched so
 // far; lines may come from several threads. A run asks for a few moments.
 std::atomic<long> lines_matched[8];
-
-void open_log() {
-  if (const std::string path = environment("INTRO_DOUBLE_LOG"); !path.empty())
-    log_fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-}
 
 // Each line goes out in one write() on an O_APPEND descriptor, so lines from
 // several threads and from both doubles never interleave.
@@ -86,10 +81,23 @@ bool told_to_fail(const std::string& entry_point, int call_number) {
          (call_number == 1 && failures.find("," + entry_point + ":first,") != std::string::npos);
 }
 
-void close_log() {
-  if (log_fd >= 0) close(log_fd);
-  log_fd = -1;
-}
+// Logs the library's loading and, after `release` has freed what the intro
+// left (logged as leaked), its unloading. Each double declares one after
+// every other global of its source, so that those outlive it.
+struct Lifetime {
+  const char* name;
+  void (*release)();
+  Lifetime(const char* library, void (*leftovers)()) : name(library), release(leftovers) {
+    if (const std::string path = environment("INTRO_DOUBLE_LOG"); !path.empty())
+      log_fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    record("%s loaded", name);
+  }
+  ~Lifetime() {
+    release();
+    record("%s unloaded", name);
+    if (log_fd >= 0) close(log_fd);
+  }
+};
 
 }  // namespace
 }  // namespace double_support

@@ -53,22 +53,13 @@ const char* module_name(const MODULE* module) {
   return module == loaded_module.load() ? "module" : "foreign";
 }
 
-// Logs the library's loading and unloading; declared after every other
-// global of this file so that those outlive it.
-struct Lifetime {
-  Lifetime() {
-    double_support::open_log();
-    record("recording_mikmod loaded");
+// Declared last: the other globals outlive it.
+double_support::Lifetime lifetime("recording_mikmod", [] {
+  if (MODULE* module = loaded_module.exchange(nullptr)) {
+    record("recording_mikmod leaked module");
+    std::free(module);
   }
-  ~Lifetime() {
-    if (MODULE* module = loaded_module.exchange(nullptr)) {
-      record("recording_mikmod leaked module");
-      std::free(module);
-    }
-    record("recording_mikmod unloaded");
-    double_support::close_log();
-  }
-} lifetime;
+});
 
 }  // namespace
 

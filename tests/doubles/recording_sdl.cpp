@@ -79,25 +79,16 @@ std::string surface_name(SDL_Surface* surface) {
   return live != live_surfaces.end() ? "surface#" + std::to_string(live->second) : "unknown";
 }
 
-// Logs the library's loading and unloading; declared after every other
-// global of this file so that those outlive it.
-struct Lifetime {
-  Lifetime() {
-    double_support::open_log();
-    record("recording_sdl loaded");
-  }
-  ~Lifetime() {
-    if (video_surface != nullptr) record("recording_sdl leaked display");
-    for (const auto& [surface, number] : live_surfaces)
-      record("recording_sdl leaked surface#%d %dx%d", number, surface->w, surface->h);
-    // A leak is reported once, here in the log; a leak checker watching the
-    // process would otherwise report the same surface again.
-    if (video_surface != nullptr) memory_display::delete_surface(video_surface);
-    for (const auto& live : live_surfaces) memory_display::delete_surface(live.first);
-    record("recording_sdl unloaded");
-    double_support::close_log();
-  }
-} lifetime;
+// Declared last: the other globals outlive it. A leak is reported once, in
+// the log; a leak checker watching the process would otherwise report the
+// same surface again.
+double_support::Lifetime lifetime("recording_sdl", [] {
+  if (video_surface != nullptr) record("recording_sdl leaked display");
+  for (const auto& [surface, number] : live_surfaces)
+    record("recording_sdl leaked surface#%d %dx%d", number, surface->w, surface->h);
+  if (video_surface != nullptr) memory_display::delete_surface(video_surface);
+  for (const auto& live : live_surfaces) memory_display::delete_surface(live.first);
+});
 
 }  // namespace
 
