@@ -2,14 +2,7 @@
 // the paced intro, the frame loop and its ways to end, the music thread's
 // calls, the ways without sound, interrupts in every phase of a run, one
 // presented frame of the loop, and the last frame of the credits page.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cstdint>
-#include <string>
-#include <vector>
-
-#include "e2e/harness.h"
+#include "e2e/harness.h"  // with GoogleTest and the standard headers it uses
 #include "platform/sound_devices.h"
 #include "support/font_sheet.h"
 
@@ -24,10 +17,8 @@ using namespace e2e;
 // for it lets pass.
 TEST(SceneRun, PacedIntroThenLoopWithoutWaitsUntilEscapeLastInItsPassThenMusicClosesInOrder) {
   Sandbox sandbox;
-  RunOptions options;
-  options.environment = {"INTRO_DOUBLE_EVENTS=" + in_frame(1, "keydown=27,keyup=27") + ";" + in_frame(2, "quit") + ";" +
-                         in_frame(3, "keydown=32") + ";" + in_frame(4)};
-  const RunResult result = sandbox.run(options);
+  const RunResult result = sandbox.run({{"INTRO_DOUBLE_EVENTS=" + in_frame(1, "keydown=27,keyup=27") + ";" +
+                                         in_frame(2, "quit") + ";" + in_frame(3, "keydown=32") + ";" + in_frame(4)}});
   expect_orderly_end(result);
 
   // The clear, the fade-in of the 160 × 160 logo centred on the display, the
@@ -77,9 +68,7 @@ TEST(SceneRun, WithoutASoundDeviceTheSilentDriverIsTakenThenNoMusicAtAll) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.setting);
     if (c.setting == "PULSE_SERVER=" && sound_device_present()) continue;  // not on a machine with sound
-    RunOptions options;
-    options.environment = {c.setting, "INTRO_DOUBLE_EVENTS=" + in_frame(2)};
-    const RunResult result = sandbox.run(options);
+    const RunResult result = sandbox.run({{c.setting, "INTRO_DOUBLE_EVENTS=" + in_frame(2)}});
     expect_orderly_end(result, c.err);
     EXPECT_EQ(matching(result.log, {"MikMod_Init", "MikMod_DriverFromAlias"}), c.starts);
     EXPECT_EQ(matching(result.log, {"Player_Start module wrap=1"}).size(), c.err == silent ? 1u : 0u);
@@ -136,11 +125,9 @@ TEST(Interrupts, AtChosenMomentsOfEveryPhaseTheRunStillEndsInOrder) {
   Sandbox sandbox;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.points + (c.signal == SIGINT ? " SIGINT" : " SIGTERM"));
-    RunOptions options;
-    options.environment = {"INTRO_DOUBLE_INTERRUPT=" + c.points,
-                           "INTRO_DOUBLE_INTERRUPT_SIGNAL=" + std::to_string(c.signal),
-                           "INTRO_DOUBLE_EVENTS=" + in_frame(scene_frames)};
-    const RunResult result = sandbox.run(options);
+    const RunResult result =
+        sandbox.run({{"INTRO_DOUBLE_INTERRUPT=" + c.points, "INTRO_DOUBLE_INTERRUPT_SIGNAL=" + std::to_string(c.signal),
+                      "INTRO_DOUBLE_EVENTS=" + in_frame(scene_frames)}});
     expect_orderly_end(result);
     const size_t frames = matching(result.log, {"SDL_PollEvent none"}).size();  // polled in the scene's loop alone
     EXPECT_TRUE(c.frames == 0 ? frames > 0 : frames == size_t(c.frames)) << frames << " frames";
@@ -175,10 +162,9 @@ TEST(SceneFrame, LayersComposeInTheLoopsOrder) {
     SCOPED_TRACE("logo height " + std::to_string(logo_height));
     Sandbox sandbox;
     sandbox.write_image("data/data03.dt", 160, logo_height, [](int, int) { return logo_pixel; });
-    RunOptions options;
-    options.environment = {"INTRO_DOUBLE_EVENTS=" + in_frame(loop_frame),
-                           "INTRO_DOUBLE_SAVE_FLIPS=" + std::to_string(intro_flips + loop_frame)};
-    EXPECT_EQ(sandbox.run(options).exit_status, 0);
+    const RunResult result = sandbox.run({{"INTRO_DOUBLE_EVENTS=" + in_frame(loop_frame),
+                                           "INTRO_DOUBLE_SAVE_FLIPS=" + std::to_string(intro_flips + loop_frame)}});
+    EXPECT_EQ(result.exit_status, 0);
     const Frame frame = sandbox.flip_frame(intro_flips + loop_frame);
     ASSERT_FALSE(frame.pixels.empty());
     const uint32_t level = (frame.at(0, 300) >> 8) & 0xff;  // green, limited to the level
@@ -223,11 +209,10 @@ TEST(CreditsRun, EveryGlyphLandsAtItsPenPositionOnePresentPerByte) {
     const int glyph = y / 16 * 16 + x / 16;
     return glyph < 92 && x % 16 <= glyph_ink_width(glyph) ? glyph_colour(glyph) : 0u;
   });
-  RunOptions options;
   constexpr long last_credits_flip = 20 + credit_bytes;  // after the first fade
-  options.environment = {"INTRO_DOUBLE_SAVE_FLIPS=" + std::to_string(last_credits_flip)};
   // Exit status 1 for the missing module; a present and a wait per byte.
-  expect_orderly_end(sandbox.run(options), "Cannot load data/data05.dt: the file is missing\n", 1);
+  expect_orderly_end(sandbox.run({{"INTRO_DOUBLE_SAVE_FLIPS=" + std::to_string(last_credits_flip)}}),
+                     "Cannot load data/data05.dt: the file is missing\n", 1);
 
   std::vector<uint32_t> expected(640 * 480, 0);
   int line = 0, column = 0;

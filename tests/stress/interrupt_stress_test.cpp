@@ -5,13 +5,9 @@
 // anywhere after. Every run must go on to the fades and the credits, shut
 // down in order and exit with 0. A failing run names its seed, to be replayed
 // with INTRO_STRESS_SEED=<seed>.
-#include <gtest/gtest.h>
-
-#include <cstdlib>
 #include <random>
-#include <string>
 
-#include "e2e/harness.h"
+#include "e2e/harness.h"  // with GoogleTest and the standard headers it uses
 
 namespace {
 
@@ -22,13 +18,10 @@ TEST(InterruptStress, RealSignalsAtRandomRealMoments) {
   std::mt19937 generator(seed);
   e2e::Sandbox sandbox;
   for (const int signal_number : {SIGINT, SIGTERM, SIGINT}) {
-    e2e::RunOptions options;
-    options.real_time = true;
-    options.interrupt_signal = signal_number;
-    options.interrupt_every_ms = std::uniform_int_distribution<int>(20, 400)(generator);
-    options.environment = {"INTRO_DOUBLE_REAL_DELAY=1", "INTRO_DOUBLE_EVENTS=" + e2e::in_frame(10000)};
-    SCOPED_TRACE("signal " + std::to_string(signal_number) + " every " + std::to_string(options.interrupt_every_ms) + " ms");
-    const e2e::RunResult result = sandbox.run(options);
+    const int every_ms = std::uniform_int_distribution<int>(20, 400)(generator);
+    SCOPED_TRACE("signal " + std::to_string(signal_number) + " every " + std::to_string(every_ms) + " ms");
+    const e2e::RunResult result = sandbox.run(
+        {{"INTRO_DOUBLE_REAL_DELAY=1", "INTRO_DOUBLE_EVENTS=" + e2e::in_frame(10000)}, {}, true, every_ms, signal_number});
     e2e::expect_orderly_end(result);
     EXPECT_EQ(e2e::matching(result.log, {"Player_Free module"}).size(), 1u) << "the scene ran";
   }
