@@ -55,23 +55,20 @@ TEST(SceneRun, PacedIntroThenLoopWithoutWaitsUntilEscapeLastInItsPassThenMusicCl
 TEST(SceneRun, WithoutASoundDeviceTheSilentDriverIsTakenThenNoMusicAtAll) {
   const std::string silent = "No sound device: the intro plays without sound\n";
   const Lines probed{"MikMod_Init \"\" device=0", "MikMod_DriverFromAlias nosound", "MikMod_Init \"\" device=6"};
-  struct Case {
-    std::string setting, err;
-    Lines starts;  // the calls that choose and start a driver
-  };
-  const Case cases[] = {
+  // The setting, standard error, and the calls that choose and start a driver.
+  const std::tuple<std::string, std::string, Lines> cases[] = {
       {"INTRO_DOUBLE_FAIL=MikMod_Init:first", silent, probed},
       {"PULSE_SERVER=", silent, {"MikMod_DriverFromAlias nosound", "MikMod_Init \"\" device=6"}},
       {"INTRO_DOUBLE_FAIL=MikMod_Init", "No sound driver can be started: the intro runs without music\n", probed},
   };
   Sandbox sandbox;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.setting);
-    if (c.setting == "PULSE_SERVER=" && sound_device_present()) continue;  // not on a machine with sound
-    const RunResult result = sandbox.run({{c.setting, "INTRO_DOUBLE_EVENTS=" + in_frame(2)}});
-    expect_orderly_end(result, c.err);
-    EXPECT_EQ(matching(result.log, {"MikMod_Init", "MikMod_DriverFromAlias"}), c.starts);
-    EXPECT_EQ(matching(result.log, {"Player_Start module wrap=1"}).size(), c.err == silent ? 1u : 0u);
+  for (const auto& [setting, err, starts] : cases) {
+    SCOPED_TRACE(setting);
+    if (setting == "PULSE_SERVER=" && sound_device_present()) continue;  // not on a machine with sound
+    const RunResult result = sandbox.run({{setting, "INTRO_DOUBLE_EVENTS=" + in_frame(2)}});
+    expect_orderly_end(result, err);
+    EXPECT_EQ(matching(result.log, {"MikMod_Init", "MikMod_DriverFromAlias"}), starts);
+    EXPECT_EQ(matching(result.log, {"Player_Start module wrap=1"}).size(), err == silent ? 1u : 0u);
   }
 }
 
@@ -96,15 +93,13 @@ Phase phase_at(const Lines& log, size_t line) {
 // credits, shuts down in order and exits with 0.
 TEST(Interrupts, AtChosenMomentsOfEveryPhaseTheRunStillEndsInOrder) {
   constexpr long scene_frames = 30;  // Escape ends the loop in this frame unless an interrupt does first
-  struct Case {
-    std::string points;  // "prefix@n;...": right after the n-th log line that starts with prefix
-    std::vector<Phase> phases;
-    int signal;
-    long frames;  // of the loop; 0 where the moment depends on the music thread's polls (then: some)
-  };
-  // A prefix also matches longer lines: "SDL_Delay 1" counts the first fade's
-  // 20 waits, the 113 of the credits, their hold, then the second fade's 20.
-  const Case cases[] = {
+  // Each case: the moments ("prefix@n;...": right after the n-th log line
+  // that starts with prefix), the phases they fall in, the signal, and the
+  // frames of the loop (0 where the moment depends on the music thread's
+  // polls: then some). A prefix also matches longer lines: "SDL_Delay 1"
+  // counts the first fade's 20 waits, the 113 of the credits, their hold,
+  // then the second fade's 20.
+  const std::tuple<std::string, std::vector<Phase>, int, long> cases[] = {
       {"SDL_SetVideoMode@1", {start_up}, SIGINT, scene_frames},  // the handler is installed before both
       {"SDL_ShowCursor@1", {start_up}, SIGTERM, scene_frames},
       {"SDL_UpdateRect@1", {intro}, SIGINT, scene_frames},    // the logo's fade-in
@@ -123,25 +118,19 @@ TEST(Interrupts, AtChosenMomentsOfEveryPhaseTheRunStillEndsInOrder) {
       {"SDL_PollEvent@2;SDL_Delay 1@20", {scene, fades}, SIGINT, 2},
   };
   Sandbox sandbox;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.points + (c.signal == SIGINT ? " SIGINT" : " SIGTERM"));
+  for (const auto& [points, phases, signal, frames] : cases) {
+    SCOPED_TRACE(points + (signal == SIGINT ? " SIGINT" : " SIGTERM"));
     const RunResult result =
-        sandbox.run({{"INTRO_DOUBLE_INTERRUPT=" + c.points, "INTRO_DOUBLE_INTERRUPT_SIGNAL=" + std::to_string(c.signal),
+        sandbox.run({{"INTRO_DOUBLE_INTERRUPT=" + points, "INTRO_DOUBLE_INTERRUPT_SIGNAL=" + std::to_string(signal),
                       "INTRO_DOUBLE_EVENTS=" + in_frame(scene_frames)}});
     expect_orderly_end(result);
-    const size_t frames = matching(result.log, {"SDL_PollEvent none"}).size();  // polled in the scene's loop alone
-    EXPECT_TRUE(c.frames == 0 ? frames > 0 : frames == size_t(c.frames)) << frames << " frames";
+    const size_t polled = matching(result.log, {"SDL_PollEvent none"}).size();  // once a frame, in the loop alone
+    EXPECT_TRUE(frames == 0 ? polled > 0 : polled == size_t(frames)) << polled << " frames";
     std::vector<Phase> landed;
     for (size_t line = 0; line < result.log.size(); ++line)
       if (result.log[line] == "interrupt sent") landed.push_back(phase_at(result.log, line));
-    EXPECT_EQ(landed, c.phases) << "the phases, counted from start-up as 0";
+    EXPECT_EQ(landed, phases) << "the phases, counted from start-up as 0";
   }
-}
-
-uint32_t limited(uint32_t pixel, uint32_t level) {
-  uint32_t out = pixel & 0xff000000u;
-  for (int shift = 0; shift < 24; shift += 8) out |= std::min((pixel >> shift) & 0xff, level) << shift;
-  return out;
 }
 
 // One presented frame of the loop, while the fade-in is under way (its level
@@ -169,10 +158,14 @@ TEST(SceneFrame, LayersComposeInTheLoopsOrder) {
     ASSERT_FALSE(frame.pixels.empty());
     const uint32_t level = (frame.at(0, 300) >> 8) & 0xff;  // green, limited to the level
     ASSERT_TRUE(0 < level && level < 100) << "the fade is not under way, or too far to tell the logo: " << level;
+    // The fade limits every channel to its level: blue 0, green 0xe0 and red
+    // 0xc0 of the background, blue and red 0xff of the ink.
+    const uint32_t faded_background = 0xff000000 | level << 16 | level << 8;
+    const uint32_t faded_ink = 0xff000000 | level << 16 | level;
 
     const int upper_divider = logo_height + 10;
     for (int y = 0; y < 461; ++y) {  // column 20: left of the panel and the logo, clear of the letters
-      const uint32_t expected = y <= 170 || y > 400 ? darkened_background : y == 171 ? background : limited(background, level);
+      const uint32_t expected = y <= 170 || y > 400 ? darkened_background : y == 171 ? background : faded_background;
       ASSERT_TRUE(y == upper_divider || y == 400 || frame.at(20, y) == expected) << "row " << y << ": " << frame.at(20, y);
     }
     // The logo whole and unfaded, the panel's ink faded with the background.
@@ -180,7 +173,7 @@ TEST(SceneFrame, LayersComposeInTheLoopsOrder) {
     for (int y = 0; y < 480; ++y)
       for (int x = 0; x < 640 && y != upper_divider && y != 400; ++x) {  // the dividers hold the logo's grey too
         logo_pixels += (frame.at(x, y) & 0xffffff) == 0x646464;
-        panel_pixels += frame.at(x, y) == limited(panel_ink, level);
+        panel_pixels += frame.at(x, y) == faded_ink;
       }
     EXPECT_EQ(logo_pixels, 160 * logo_height);
     EXPECT_GT(panel_pixels, 1000);

@@ -121,12 +121,9 @@ TEST(BadFiles, AnUnusableAssetIsNamedAndSkipsTheScene) {
   // loader refuses the size itself before it looks at the file's length.
   const char* huge_image_refusal = sizeof(size_t) < 8 ? "not enough memory for the image" : "the file is cut short";
   const std::string missing = "the file is missing", fifo = "not a regular file", cut = "the file is cut short";
-  struct Case {
-    const char* asset;
-    std::string bytes;  // of the bad file, unless it is missing or a FIFO that no one ever writes to
-    std::string reason;
-  };
-  const Case cases[] = {
+  // The asset, the bytes of the bad file (unless it is missing or a FIFO that
+  // no one ever writes to), and the reason.
+  const std::tuple<std::string, std::string, std::string> cases[] = {
       {"data/data01.dt", "", missing},
       {"data/data05.dt", "", missing},
       {"data/data02.dt", image_header(256, 96) + std::string(256 * 96 * 4 - 1, '\0'), cut},  // by a byte
@@ -139,15 +136,15 @@ TEST(BadFiles, AnUnusableAssetIsNamedAndSkipsTheScene) {
       {"data/data04.dt", blank(255, 256), "the texture must be 256 x 256 pixels"},
       {"data/data03.dt", blank(600, 100), "the logo must be at most 562 x 469 pixels"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.asset) + ": " + c.reason);
+  for (const auto& [asset, bytes, reason] : cases) {
+    SCOPED_TRACE(asset + ": " + reason);
     Sandbox sandbox;
-    if (c.reason == missing) sandbox.remove_file(c.asset);
-    if (c.reason == fifo) sandbox.make_fifo(c.asset);
-    if (!c.bytes.empty()) sandbox.write_file(c.asset, c.bytes);
+    if (reason == missing) sandbox.remove_file(asset);
+    if (reason == fifo) sandbox.make_fifo(asset);
+    if (!bytes.empty()) sandbox.write_file(asset, bytes);
     const RunResult result = sandbox.run();
-    const bool small_font = std::string(c.asset) == "data/data02.dt";
-    const std::string named = "Cannot load " + std::string(c.asset) + ": " + c.reason + "\n";
+    const bool small_font = asset == "data/data02.dt";
+    const std::string named = "Cannot load " + asset + ": " + reason + "\n";
     expect_orderly_end(result, small_font ? named + named : named, 1, small_font ? 0 : credit_bytes);
     EXPECT_EQ(matching(result.log, {"Player_", "SDL_UpdateRect", "SDL_PollEvent"}), Lines{});
   }
