@@ -41,13 +41,6 @@ int log_fd = -1;
 // far; lines may come from several threads. A run asks for a few moments.
 std::atomic<long> lines_matched[8];
 
-// Each line goes out in one write() on an O_APPEND descriptor, so lines from
-// several threads and from both doubles never interleave.
-void write_line(std::string line) {
-  line += '\n';
-  if (log_fd >= 0 && write(log_fd, line.data(), line.size()) < 0) std::perror("test double: call log");
-}
-
 // Appends one line to the call log (a no-op without INTRO_DOUBLE_LOG); when
 // INTRO_DOUBLE_INTERRUPT asks for a signal at this line, sends it (the number
 // in INTRO_DOUBLE_INTERRUPT_SIGNAL, SIGINT without one) and logs
@@ -60,7 +53,10 @@ __attribute__((format(printf, 1, 2))) void record(const char* format, ...) {
   va_start(arguments, format);
   std::vsnprintf(line, sizeof line, format, arguments);
   va_end(arguments);
-  write_line(line);
+  // One write() on an O_APPEND descriptor, so lines from several threads and
+  // from both doubles never interleave.
+  const std::string text = line + std::string("\n");
+  if (log_fd >= 0 && write(log_fd, text.data(), text.size()) < 0) std::perror("test double: call log");
   const std::vector<std::string> moments = split(environment("INTRO_DOUBLE_INTERRUPT"), ';');
   for (size_t i = 0; i < moments.size() && i < std::size(lines_matched); ++i) {
     const size_t at = moments[i].rfind('@');
@@ -68,7 +64,7 @@ __attribute__((format(printf, 1, 2))) void record(const char* format, ...) {
     if (lines_matched[i].fetch_add(1, std::memory_order_relaxed) + 1 != std::atol(&moments[i][at + 1])) continue;
     const int signal = std::atoi(environment("INTRO_DOUBLE_INTERRUPT_SIGNAL").c_str());
     kill(getpid(), signal != 0 ? signal : SIGINT);  // process-directed, as from a terminal
-    write_line("interrupt sent");
+    record("interrupt sent");
   }
 }
 

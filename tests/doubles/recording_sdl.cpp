@@ -45,12 +45,12 @@
 //                              music double takes Player_Active.
 #include <SDL/SDL.h>
 
-#include <cerrno>
+#include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <fstream>
 #include <map>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -149,10 +149,9 @@ void SDL_UpdateRect(SDL_Surface*, Sint32 x, Sint32 y, Uint32 w, Uint32 h) {
 void SDL_Delay(Uint32 milliseconds) {
   record("SDL_Delay %u", milliseconds);
   if (virtual_clock_runs()) return memory_display::pass_delay(milliseconds);
-  timespec remaining{time_t(milliseconds / 1000), long(milliseconds % 1000) * 1000000L};
-  // Like the real library's, a delay that a handled signal cuts short goes on.
-  while (environment("INTRO_DOUBLE_REAL_DELAY") == "1" && nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
-  }
+  // Like the real library's delay, sleep_for goes on after a handled signal.
+  if (environment("INTRO_DOUBLE_REAL_DELAY") == "1")
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 // Hands out the scripted events whose flip count has been reached, in order.
@@ -171,10 +170,8 @@ int SDL_PollEvent(SDL_Event* event) {
   record("SDL_PollEvent %s", text.c_str());
   *event = SDL_Event{};
   event->type = text == "quit" ? SDL_QUIT : text.rfind("keydown=", 0) == 0 ? SDL_KEYDOWN : SDL_KEYUP;
-  if (event->type != SDL_QUIT) {
-    event->key.state = event->type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-    event->key.keysym.sym = SDLKey(std::atoi(text.c_str() + text.find('=') + 1));
-  }
+  // The intro reads a key's type and symbol alone.
+  if (event->type != SDL_QUIT) event->key.keysym.sym = SDLKey(std::atoi(text.c_str() + text.find('=') + 1));
   return 1;
 }
 
@@ -188,8 +185,7 @@ void SDL_Quit() {
 // told to.
 char* SDL_GetError() {
   record("SDL_GetError");
-  static char told_to_fail[] = "SDL_SetVideoMode was told to fail";
-  return told_to_fail;
+  return const_cast<char*>("SDL_SetVideoMode was told to fail");
 }
 
 }  // extern "C"
