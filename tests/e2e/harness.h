@@ -24,7 +24,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -36,7 +35,6 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -46,9 +44,6 @@ namespace e2e {
 
 using Lines = std::vector<std::string>;
 
-inline bool starts_with(const std::string& line, const std::string& prefix) {
-  return line.compare(0, prefix.size(), prefix) == 0;
-}
 inline Lines& operator+=(Lines& lines, const Lines& more) {
   lines.insert(lines.end(), more.begin(), more.end());
   return lines;
@@ -105,8 +100,7 @@ namespace fs = std::filesystem;
 // 256 × 96 font sheets whose every cell holds an opaque bar over its left
 // half (white; panel_ink), data/data03.dt a 160 × 160 logo of logo_pixel,
 // data/data04.dt a 256 × 256 texture of texture_pixel, and data/data05.dt a
-// few bytes that the music double accepts as a module. The log, the captured
-// output and saved frames live beside it in root.
+// few bytes that the music double accepts as a module.
 struct Sandbox {
   const std::string root = temporary_directory();
   const std::string directory = root + "/run";
@@ -154,19 +148,18 @@ struct Sandbox {
   }
 
   // Runs the intro once and waits for it (a run still going after 60 s is
-  // ended by its alarm, and the test fails). Each run starts with an empty log and no
-  // saved frames.
+  // ended by its alarm, and the test fails). Each run starts with an empty
+  // root/output, for its log, captured output and saved frames.
   RunResult run(const RunOptions& options = {}) const {
-    const std::string log_path = root + "/calls.log";
-    fs::remove(log_path);
-    fs::remove_all(root + "/frames");
-    fs::create_directories(root + "/frames");
+    fs::remove_all(root + "/output");
+    fs::create_directories(root + "/output");
+    const std::string log_path = root + "/output/calls.log";
     const pid_t child = fork();
     if (child < 0) throw std::runtime_error("cannot fork");
     if (child == 0) exec_intro(options);
     int status = 0;
     while (waitpid(child, &status, options.interrupt_every_ms > 0 ? WNOHANG : 0) == 0) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(options.interrupt_every_ms));
+      usleep(useconds_t(options.interrupt_every_ms) * 1000);
       // A signal before the handler is installed would end the intro by default.
       if (read_file(log_path).find("\nSDL_SetVideoMode") != std::string::npos) kill(child, options.interrupt_signal);
     }
@@ -175,7 +168,7 @@ struct Sandbox {
     std::istringstream lines(read_file(log_path));
     for (std::string line; std::getline(lines, line);) log.push_back(line);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, WIFSIGNALED(status) ? WTERMSIG(status) : 0,
-            read_file(root + "/stdout"), read_file(root + "/stderr"), log};
+            read_file(root + "/output/stdout"), read_file(root + "/output/stderr"), log};
   }
 
   // A 640 × 480 frame saved by the last run (INTRO_DOUBLE_SAVE_FLIPS): the
@@ -184,7 +177,7 @@ struct Sandbox {
   // test (and reads as what the file held, the rest zero).
   std::vector<uint32_t> flip_frame(long number) const {
     std::vector<uint32_t> frame(640 * 480);
-    std::ifstream file(root + "/frames/flip-" + std::to_string(number), std::ios::binary);
+    std::ifstream file(root + "/output/flip-" + std::to_string(number), std::ios::binary);
     if (!file.read(reinterpret_cast<char*>(frame.data()), 4 * 640 * 480) || file.peek() != EOF)
       ADD_FAILURE() << "no frame file, or one of another size, for flip " << number;
     return frame;
@@ -203,12 +196,12 @@ struct Sandbox {
   [[noreturn]] void exec_intro(const RunOptions& options) const {
     Lines settings;
     for (char** entry = environ; *entry != nullptr; ++entry)
-      if (starts_with(*entry, "INTRO_DOUBLE_")) settings.push_back(std::string(*entry, std::strchr(*entry, '=')));
+      if (std::string(*entry).rfind("INTRO_DOUBLE_", 0) == 0) settings.push_back(std::string(*entry, std::strchr(*entry, '=')));
     // A sound server named (never there) makes every machine one that may have
     // sound: the intro lets the music library probe, so the logs are the same
     // whatever this machine has.
     settings += {"SDL_VIDEODRIVER=dummy", "PULSE_SERVER=unix:" + root + "/no-sound-server",
-                 "INTRO_DOUBLE_LOG=" + root + "/calls.log", "INTRO_DOUBLE_SAVE_DIR=" + root + "/frames",
+                 "INTRO_DOUBLE_LOG=" + root + "/output/calls.log", "INTRO_DOUBLE_SAVE_DIR=" + root + "/output",
                  "PWD=" + directory};
     const std::string others = std::getenv("LD_PRELOAD") != nullptr ? std::getenv("LD_PRELOAD") : "";
     if (!options.real_time)
@@ -232,8 +225,8 @@ struct Sandbox {
     for (std::string& argument : command) arguments.push_back(argument.data());
     arguments.push_back(nullptr);
     alarm(60);  // kept across the exec
-    if (std::freopen((root + "/stdout").c_str(), "w", stdout) &&
-        std::freopen((root + "/stderr").c_str(), "w", stderr) && chdir(directory.c_str()) == 0)
+    if (std::freopen((root + "/output/stdout").c_str(), "w", stdout) &&
+        std::freopen((root + "/output/stderr").c_str(), "w", stderr) && chdir(directory.c_str()) == 0)
       execv(*INTRO_EMULATOR != '\0' ? INTRO_EMULATOR : INTRO_EXECUTABLE, arguments.data());
     _exit(127);
   }
@@ -245,7 +238,7 @@ struct Sandbox {
 inline Lines matching(const Lines& lines, const Lines& prefixes) {
   Lines kept;
   for (const std::string& line : lines)
-    if (std::any_of(prefixes.begin(), prefixes.end(), [&](const std::string& p) { return starts_with(line, p); }))
+    if (std::any_of(prefixes.begin(), prefixes.end(), [&](const std::string& p) { return line.rfind(p, 0) == 0; }))
       kept.push_back(line);
   return kept;
 }
