@@ -105,7 +105,15 @@ struct Sandbox {
   const std::string root = temporary_directory();
   const std::string directory = root + "/run";
 
-  Sandbox() {
+  Sandbox() { restore(); }
+  ~Sandbox() {
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
+  }
+  Sandbox(const Sandbox&) = delete;
+
+  // Puts back data/ as it was made, undoing a test's changes to it.
+  void restore() const {
     fs::create_directories(directory + "/data");
     place_library("sdl.library", MEDIA_DOUBLE);
     place_library("mikmod.library", MUSIC_DOUBLE);
@@ -115,11 +123,6 @@ struct Sandbox {
     write_image("data/data04.dt", 256, 256, [](int, int) { return texture_pixel; });
     write_file("data/data05.dt", "stand-in module");
   }
-  ~Sandbox() {
-    std::error_code ignored;
-    fs::remove_all(root, ignored);
-  }
-  Sandbox(const Sandbox&) = delete;
 
   // Paths are relative to directory; each replaces what was there (never
   // writing through a link to the build's doubles).
@@ -196,7 +199,8 @@ struct Sandbox {
   [[noreturn]] void exec_intro(const RunOptions& options) const {
     Lines settings;
     for (char** entry = environ; *entry != nullptr; ++entry)
-      if (std::string(*entry).rfind("INTRO_DOUBLE_", 0) == 0) settings.push_back(std::string(*entry, std::strchr(*entry, '=')));
+      if (std::strncmp(*entry, "INTRO_DOUBLE_", 13) == 0)
+        settings.push_back(std::string(*entry, std::strchr(*entry, '=')));
     // A sound server named (never there) makes every machine one that may have
     // sound: the intro lets the music library probe, so the logs are the same
     // whatever this machine has.

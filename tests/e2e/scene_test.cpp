@@ -30,7 +30,8 @@ TEST(SceneRun, PacedIntroThenLoopWithoutWaitsUntilEscapeLastInItsPassThenMusicCl
   expected += {"SDL_Delay 500"};
   expected += times(160, {"SDL_Flip", "SDL_Delay 5"});
   expected += {"SDL_Flip"};
-  for (const Lines& events : {Lines{"keydown=27", "keyup=27"}, Lines{"quit"}, Lines{"keydown=32"}, Lines{"keydown=27"}}) {
+  for (const Lines& events :
+       {Lines{"keydown=27", "keyup=27"}, Lines{"quit"}, Lines{"keydown=32"}, Lines{"keydown=27"}}) {
     for (const std::string& event : events) expected += {"SDL_PollEvent " + event};
     expected += {"SDL_PollEvent none", "SDL_Flip"};
   }

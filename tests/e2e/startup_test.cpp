@@ -21,16 +21,18 @@ std::string pwd_of_length(const Sandbox& sandbox, size_t length) {
 // Every outcome of start-up: the exit status (0 for a run that goes all the
 // way, which Escape ends in the scene's first frame; 2 for a usage error,
 // before any library loads; 1 otherwise), the messages, exact but for the
-// loader's reasons, which it words as it likes (a pattern: "{d}" stands for
-// the run's directory, ".+" for a reason) and what the call log saw of the
+// loader's reasons, which it words as it likes (a pattern: ".+" stands for
+// a reason) and what the call log saw of the
 // libraries: all of it after a failure, the display's opening after a whole
 // run, whose log the orderly end checks to its end. Full
 // screen without arguments, windowed with "windowed" whatever follows it; the
 // libraries are found through PWD (up to 234 characters), the assets in the
 // working directory.
 TEST(Startup, EveryOutcomeOfTheArgumentsPwdAndLibraries) {
-  const auto cannot_open = [](const std::string& library, const std::string& reason = ".+") {
-    return "Failed to open {d}" + library + "\n{d}" + library + ": " + reason +
+  Sandbox sandbox, elsewhere;  // the second holds the libraries when PWD names it
+  const std::string& d = sandbox.directory;
+  const auto cannot_open = [&](const std::string& library, const std::string& reason = ".+") {
+    return "Failed to open " + d + library + "\n" + d + library + ": " + reason +
            "\nStart the intro from the directory that holds data/, for example with ./run-intro.sh\n";
   };
   const auto removed = [](const Lines& files) {
@@ -45,10 +47,9 @@ TEST(Startup, EveryOutcomeOfTheArgumentsPwdAndLibraries) {
   const Lines music_only{"recording_mikmod loaded", "recording_mikmod unloaded"};
   const std::string usage = "usage: intro [windowed]\n";
   const std::string unlocated = "Cannot locate the libraries: the PWD environment variable is ";
-  Sandbox elsewhere;  // holds the libraries when PWD names it
   struct Case {
     const char* name;
-    Lines arguments, environment;                // "{d}" in the environment stands for the run's directory
+    Lines arguments, environment;
     std::function<void(const Sandbox&)> change;  // to the run's data/
     int status;
     std::string out, err;
@@ -67,8 +68,8 @@ TEST(Startup, EveryOutcomeOfTheArgumentsPwdAndLibraries) {
       {"PWD of 235 characters", {}, {"PWD=" + pwd_of_length(elsewhere, 235)}, nullptr, 1, unlocated + "too long\n",
        "", {}},
       // The media library is missing, and its path is PWD followed by "/data/".
-      {"trailing slash in PWD", {}, {"PWD={d}/"}, removed({"data/sdl.library"}), 1, cannot_open("//data/sdl.library"),
-       "", {}},
+      {"trailing slash in PWD", {}, {"PWD=" + d + "/"}, removed({"data/sdl.library"}), 1,
+       cannot_open("//data/sdl.library"), "", {}},
       {"missing music library", {}, {}, removed({"data/mikmod.library"}), 1, cannot_open("/data/mikmod.library"), "",
        media_only},
       {"no library at all", {}, {}, [](const Sandbox& s) { s.write_file("data/sdl.library", std::string(99, 'x')); },
@@ -77,9 +78,9 @@ TEST(Startup, EveryOutcomeOfTheArgumentsPwdAndLibraries) {
        cannot_open("/data/mikmod.library", "not a regular file"), "", media_only},
       // Both names then lead to the same file, which is loaded once.
       {"media library without its entry points", {}, {}, replaced("sdl.library", MUSIC_DOUBLE), 1,
-       "Missing entry point SDL_SetVideoMode in {d}/data/sdl.library\n", "", music_only},
+       "Missing entry point SDL_SetVideoMode in " + d + "/data/sdl.library\n", "", music_only},
       {"music library without its entry points", {}, {}, replaced("mikmod.library", MEDIA_DOUBLE), 1,
-       "Missing entry point Player_Start in {d}/data/mikmod.library\n", "", media_only},
+       "Missing entry point Player_Start in " + d + "/data/mikmod.library\n", "", media_only},
       {"display that cannot be opened", {}, {"INTRO_DOUBLE_FAIL=SDL_SetVideoMode"}, nullptr, 1, "",
        "Cannot open a 640x480x32 display: SDL_SetVideoMode was told to fail\n",
        {"recording_sdl loaded", "recording_mikmod loaded", "SDL_SetVideoMode 640 480 32 0x80000000", "SDL_GetError",
@@ -87,17 +88,12 @@ TEST(Startup, EveryOutcomeOfTheArgumentsPwdAndLibraries) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Sandbox sandbox;
-    const auto in_run = [&](std::string text) {
-      for (size_t at; (at = text.find("{d}")) != std::string::npos;) text.replace(at, 3, sandbox.directory);
-      return text;
-    };
+    sandbox.restore();
     if (c.change != nullptr) c.change(sandbox);
-    RunOptions options{{"INTRO_DOUBLE_EVENTS=" + in_frame(1)}, c.arguments};
-    for (const std::string& setting : c.environment) options.environment.push_back(in_run(setting));
-    const RunResult result = sandbox.run(options);
+    Lines environment{"INTRO_DOUBLE_EVENTS=" + in_frame(1)};
+    const RunResult result = sandbox.run({environment += c.environment, c.arguments});
     EXPECT_EQ(result.exit_status, c.status);
-    EXPECT_TRUE(std::regex_match(result.out, std::regex(in_run(c.out)))) << result.out;
+    EXPECT_TRUE(std::regex_match(result.out, std::regex(c.out))) << result.out;
     EXPECT_EQ(result.err, c.err);
     if (c.status == 0) expect_orderly_end(result);
     EXPECT_EQ(c.status == 0 ? matching(result.log, {"SDL_SetVideoMode", "SDL_ShowCursor"}) : result.log, c.log);
