@@ -21,10 +21,7 @@ namespace double_support {
 namespace {
 
 // The value of an environment variable, or "" when unset.
-std::string environment(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr ? value : "";
-}
+std::string environment(const char* name) { return std::getenv(name) != nullptr ? std::getenv(name) : ""; }
 
 // The parts of `text` between separators ("a,b" gives "a" and "b", "" none).
 std::vector<std::string> split(const std::string& text, char separator) {

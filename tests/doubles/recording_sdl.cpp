@@ -58,9 +58,7 @@
 #include "memory_display.h"
 #include "virtual_clock.h"
 
-using double_support::environment;
-using double_support::record;
-using double_support::split;
+using namespace double_support;
 
 namespace {
 
@@ -82,7 +80,7 @@ std::string surface_name(SDL_Surface* surface) {
 // Declared last: the other globals outlive it. A leak is reported once, in
 // the log; a leak checker watching the process would otherwise report the
 // same surface again.
-double_support::Lifetime lifetime("recording_sdl", [] {
+Lifetime lifetime("recording_sdl", [] {
   if (video_surface != nullptr) record("recording_sdl leaked display");
   for (const auto& [surface, number] : live_surfaces)
     record("recording_sdl leaked surface#%d %dx%d", number, surface->w, surface->h);
@@ -96,7 +94,7 @@ extern "C" {
 
 SDL_Surface* SDL_SetVideoMode(int width, int height, int bpp, Uint32 flags) {
   record("SDL_SetVideoMode %d %d %d 0x%x", width, height, bpp, flags);
-  if (double_support::told_to_fail("SDL_SetVideoMode", ++video_mode_calls)) return nullptr;
+  if (told_to_fail("SDL_SetVideoMode", ++video_mode_calls)) return nullptr;
   if (video_surface == nullptr) video_surface = memory_display::new_surface(flags, width, height, bpp);
   return video_surface;
 }

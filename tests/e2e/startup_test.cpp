@@ -158,7 +158,8 @@ TEST(BadFiles, AModuleTheRealMusicLibraryCannotLoadIsNamedAndTheRunExitsWithOne)
   const std::string plays = "(No sound device: the intro plays without sound\n)?";
   const std::string unloadable =
       plays + "Cannot load data/data05.dt: not a module the music library can load \\(.+\\)\n";
-  const std::pair<std::string, std::string> cases[] = {  // the module's bytes, then standard error
+  // The module's bytes, then standard error.
+  const std::pair<std::string, std::string> cases[] = {
       {"", unloadable},
       {module.substr(0, 60), unloadable},  // the header cut
       {module.substr(0, module.size() - 1), plays},
