@@ -89,6 +89,7 @@ struct Lifetime {
     release();
     record("%s unloaded", name);
     if (log_fd >= 0) close(log_fd);
+    log_fd = -1;  // a later call, from another static destructor, logs nothing
   }
 };
 
