@@ -21,10 +21,7 @@ namespace double_support {
 namespace {
 
 // The value of an environment variable, or "" when unset.
-std::string environment(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr ? value : "";
-}
+std::string environment(const char* name) { return std::getenv(name) != nullptr ? std::getenv(name) : ""; }
 
 // The parts of `text` between separators ("a,b" gives "a" and "b", "" none).
 std::vector<std::string> split(const std::string& text, char separator) {
@@ -34,24 +31,12 @@ std::vector<std::string> split(const std::string& text, char separator) {
   return parts;
 }
 
-// Set by open_log while the library loads, before the intro starts any
+// Set by Lifetime while the library loads, before the intro starts any
 // thread; only read afterwards.
 int log_fd = -1;
 // How many logged lines each moment of INTRO_DOUBLE_INTERRUPT has matched so
 // far; lines may come from several threads. A run asks for a few moments.
 std::atomic<long> lines_matched[8];
-
-void open_log() {
-  if (const std::string path = environment("INTRO_DOUBLE_LOG"); !path.empty())
-    log_fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-}
-
-// Each line goes out in one write() on an O_APPEND descriptor, so lines from
-// several threads and from both doubles never interleave.
-void write_line(std::string line) {
-  line += '\n';
-  if (log_fd >= 0 && write(log_fd, line.data(), line.size()) < 0) std::perror("test double: call log");
-}
 
 // Appends one line to the call log (a no-op without INTRO_DOUBLE_LOG); when
 // INTRO_DOUBLE_INTERRUPT asks for a signal at this line, sends it (the number
@@ -65,7 +50,10 @@ __attribute__((format(printf, 1, 2))) void record(const char* format, ...) {
   va_start(arguments, format);
   std::vsnprintf(line, sizeof line, format, arguments);
   va_end(arguments);
-  write_line(line);
+  // One write() on an O_APPEND descriptor, so lines from several threads and
+  // from both doubles never interleave.
+  const std::string text = line + std::string("\n");
+  if (log_fd >= 0 && write(log_fd, text.data(), text.size()) < 0) std::perror("test double: call log");
   const std::vector<std::string> moments = split(environment("INTRO_DOUBLE_INTERRUPT"), ';');
   for (size_t i = 0; i < moments.size() && i < std::size(lines_matched); ++i) {
     const size_t at = moments[i].rfind('@');
@@ -73,7 +61,7 @@ __attribute__((format(printf, 1, 2))) void record(const char* format, ...) {
     if (lines_matched[i].fetch_add(1, std::memory_order_relaxed) + 1 != std::atol(&moments[i][at + 1])) continue;
     const int signal = std::atoi(environment("INTRO_DOUBLE_INTERRUPT_SIGNAL").c_str());
     kill(getpid(), signal != 0 ? signal : SIGINT);  // process-directed, as from a terminal
-    write_line("interrupt sent");
+    record("interrupt sent");
   }
 }
 
@@ -86,10 +74,24 @@ bool told_to_fail(const std::string& entry_point, int call_number) {
          (call_number == 1 && failures.find("," + entry_point + ":first,") != std::string::npos);
 }
 
-void close_log() {
-  if (log_fd >= 0) close(log_fd);
-  log_fd = -1;
-}
+// Logs the library's loading and, after `release` has freed what the intro
+// left (logged as leaked), its unloading. Each double declares one after
+// every other global of its source, so that those outlive it.
+struct Lifetime {
+  const char* name;
+  void (*release)();
+  Lifetime(const char* library, void (*leftovers)()) : name(library), release(leftovers) {
+    if (const std::string path = environment("INTRO_DOUBLE_LOG"); !path.empty())
+      log_fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    record("%s loaded", name);
+  }
+  ~Lifetime() {
+    release();
+    record("%s unloaded", name);
+    if (log_fd >= 0) close(log_fd);
+    log_fd = -1;  // a later call, from another static destructor, logs nothing
+  }
+};
 
 }  // namespace
 }  // namespace double_support

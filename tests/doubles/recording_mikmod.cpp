@@ -38,7 +38,7 @@
 
 #include "doubles/double_support.h"
 
-using double_support::record;
+using namespace double_support;
 
 namespace {
 
@@ -53,22 +53,13 @@ const char* module_name(const MODULE* module) {
   return module == loaded_module.load() ? "module" : "foreign";
 }
 
-// Logs the library's loading and unloading; declared after every other
-// global of this file so that those outlive it.
-struct Lifetime {
-  Lifetime() {
-    double_support::open_log();
-    record("recording_mikmod loaded");
+// Declared last: the other globals outlive it.
+Lifetime lifetime("recording_mikmod", [] {
+  if (MODULE* module = loaded_module.exchange(nullptr)) {
+    record("recording_mikmod leaked module");
+    std::free(module);
   }
-  ~Lifetime() {
-    if (MODULE* module = loaded_module.exchange(nullptr)) {
-      record("recording_mikmod leaked module");
-      std::free(module);
-    }
-    record("recording_mikmod unloaded");
-    double_support::close_log();
-  }
-} lifetime;
+});
 
 }  // namespace
 
@@ -81,7 +72,7 @@ void MikMod_RegisterAllLoaders(void) { record("MikMod_RegisterAllLoaders"); }
 
 int MikMod_Init(const CHAR* parameters) {
   record("MikMod_Init \"%s\" device=%u", parameters != nullptr ? parameters : "(null)", unsigned(md_device));
-  return double_support::told_to_fail("MikMod_Init", ++init_calls) ? 1 : 0;
+  return told_to_fail("MikMod_Init", ++init_calls) ? 1 : 0;
 }
 
 void MikMod_Exit(void) { record("MikMod_Exit"); }

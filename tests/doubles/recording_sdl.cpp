@@ -31,8 +31,8 @@
 //                              mistaken one shows as a run that does not end as the test expects).
 //   INTRO_DOUBLE_SAVE_DIR=<dir> with
 //   INTRO_DOUBLE_SAVE_FLIPS=1,50,300     save the flipped surface at those SDL_Flip calls (counted
-//                                        from 1) as <dir>/flip-<n>.pam
-//                              A binary PAM, TUPLTYPE RGB_ALPHA: red, green, blue, byte 3 per pixel.
+//                                        from 1) as <dir>/flip-<n>: its pixels' bytes as they are
+//                              in memory, row by row, without a header.
 //   INTRO_DOUBLE_FAIL=SDL_SetVideoMode   SDL_SetVideoMode fails (returns null); "Name:first" fails
 //                              only the first call. The list is shared with the music double, each
 //                              takes its own names.
@@ -45,12 +45,12 @@
 //                              music double takes Player_Active.
 #include <SDL/SDL.h>
 
-#include <cerrno>
+#include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <fstream>
 #include <map>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -58,9 +58,7 @@
 #include "memory_display.h"
 #include "virtual_clock.h"
 
-using double_support::environment;
-using double_support::record;
-using double_support::split;
+using namespace double_support;
 
 namespace {
 
@@ -79,36 +77,16 @@ std::string surface_name(SDL_Surface* surface) {
   return live != live_surfaces.end() ? "surface#" + std::to_string(live->second) : "unknown";
 }
 
-// A binary PAM: red, green, blue, then byte 3 of every pixel.
-void save_flip(const SDL_Surface* surface) {
-  std::string bytes = "P7\nWIDTH " + std::to_string(surface->w) + "\nHEIGHT " + std::to_string(surface->h) +
-                      "\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
-  const auto* pixels = static_cast<const char*>(surface->pixels);
-  for (size_t i = 0; i < 4 * size_t(surface->w) * size_t(surface->h); i += 4)
-    bytes += {pixels[i + 2], pixels[i + 1], pixels[i], pixels[i + 3]};
-  const std::string path = environment("INTRO_DOUBLE_SAVE_DIR") + "/flip-" + std::to_string(flips) + ".pam";
-  std::ofstream(path, std::ios::binary) << bytes;  // a frame not saved fails the test that reads it
-}
-
-// Logs the library's loading and unloading; declared after every other
-// global of this file so that those outlive it.
-struct Lifetime {
-  Lifetime() {
-    double_support::open_log();
-    record("recording_sdl loaded");
-  }
-  ~Lifetime() {
-    if (video_surface != nullptr) record("recording_sdl leaked display");
-    for (const auto& [surface, number] : live_surfaces)
-      record("recording_sdl leaked surface#%d %dx%d", number, surface->w, surface->h);
-    // A leak is reported once, here in the log; a leak checker watching the
-    // process would otherwise report the same surface again.
-    if (video_surface != nullptr) memory_display::delete_surface(video_surface);
-    for (const auto& live : live_surfaces) memory_display::delete_surface(live.first);
-    record("recording_sdl unloaded");
-    double_support::close_log();
-  }
-} lifetime;
+// Declared last: the other globals outlive it. A leak is reported once, in
+// the log; a leak checker watching the process would otherwise report the
+// same surface again.
+Lifetime lifetime("recording_sdl", [] {
+  if (video_surface != nullptr) record("recording_sdl leaked display");
+  for (const auto& [surface, number] : live_surfaces)
+    record("recording_sdl leaked surface#%d %dx%d", number, surface->w, surface->h);
+  if (video_surface != nullptr) memory_display::delete_surface(video_surface);
+  for (const auto& live : live_surfaces) memory_display::delete_surface(live.first);
+});
 
 }  // namespace
 
@@ -116,7 +94,7 @@ extern "C" {
 
 SDL_Surface* SDL_SetVideoMode(int width, int height, int bpp, Uint32 flags) {
   record("SDL_SetVideoMode %d %d %d 0x%x", width, height, bpp, flags);
-  if (double_support::told_to_fail("SDL_SetVideoMode", ++video_mode_calls)) return nullptr;
+  if (told_to_fail("SDL_SetVideoMode", ++video_mode_calls)) return nullptr;
   if (video_surface == nullptr) video_surface = memory_display::new_surface(flags, width, height, bpp);
   return video_surface;
 }
@@ -146,7 +124,10 @@ void SDL_FreeSurface(SDL_Surface* surface) {
 int SDL_Flip(SDL_Surface* screen) {
   record("SDL_Flip");
   const std::string saved = "," + environment("INTRO_DOUBLE_SAVE_FLIPS") + ",";
-  if (screen != nullptr && saved.find("," + std::to_string(++flips) + ",") != std::string::npos) save_flip(screen);
+  // A frame not saved fails the test that reads it.
+  if (screen != nullptr && saved.find("," + std::to_string(++flips) + ",") != std::string::npos)
+    std::ofstream(environment("INTRO_DOUBLE_SAVE_DIR") + "/flip-" + std::to_string(flips), std::ios::binary)
+        .write(static_cast<const char*>(screen->pixels), std::streamsize(4) * screen->w * screen->h);
   memory_display::pass_present();
   return 0;
 }
@@ -166,10 +147,9 @@ void SDL_UpdateRect(SDL_Surface*, Sint32 x, Sint32 y, Uint32 w, Uint32 h) {
 void SDL_Delay(Uint32 milliseconds) {
   record("SDL_Delay %u", milliseconds);
   if (virtual_clock_runs()) return memory_display::pass_delay(milliseconds);
-  timespec remaining{time_t(milliseconds / 1000), long(milliseconds % 1000) * 1000000L};
-  // Like the real library's, a delay that a handled signal cuts short goes on.
-  while (environment("INTRO_DOUBLE_REAL_DELAY") == "1" && nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
-  }
+  // Like the real library's delay, sleep_for goes on after a handled signal.
+  if (environment("INTRO_DOUBLE_REAL_DELAY") == "1")
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 // Hands out the scripted events whose flip count has been reached, in order.
@@ -188,10 +168,8 @@ int SDL_PollEvent(SDL_Event* event) {
   record("SDL_PollEvent %s", text.c_str());
   *event = SDL_Event{};
   event->type = text == "quit" ? SDL_QUIT : text.rfind("keydown=", 0) == 0 ? SDL_KEYDOWN : SDL_KEYUP;
-  if (event->type != SDL_QUIT) {
-    event->key.state = event->type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-    event->key.keysym.sym = SDLKey(std::atoi(text.c_str() + text.find('=') + 1));
-  }
+  // The intro reads a key's type and symbol alone.
+  if (event->type != SDL_QUIT) event->key.keysym.sym = SDLKey(std::atoi(text.c_str() + text.find('=') + 1));
   return 1;
 }
 
@@ -205,8 +183,7 @@ void SDL_Quit() {
 // told to.
 char* SDL_GetError() {
   record("SDL_GetError");
-  static char told_to_fail[] = "SDL_SetVideoMode was told to fail";
-  return told_to_fail;
+  return const_cast<char*>("SDL_SetVideoMode was told to fail");
 }
 
 }  // extern "C"

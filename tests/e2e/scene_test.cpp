@@ -2,14 +2,7 @@
 // the paced intro, the frame loop and its ways to end, the music thread's
 // calls, the ways without sound, interrupts in every phase of a run, one
 // presented frame of the loop, and the last frame of the credits page.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cstdint>
-#include <string>
-#include <vector>
-
-#include "e2e/harness.h"
+#include "e2e/harness.h"  // with GoogleTest and the standard headers it uses
 #include "platform/sound_devices.h"
 #include "support/font_sheet.h"
 
@@ -24,10 +17,8 @@ using namespace e2e;
 // for it lets pass.
 TEST(SceneRun, PacedIntroThenLoopWithoutWaitsUntilEscapeLastInItsPassThenMusicClosesInOrder) {
   Sandbox sandbox;
-  RunOptions options;
-  options.environment = {"INTRO_DOUBLE_EVENTS=" + in_frame(1, "keydown=27,keyup=27") + ";" + in_frame(2, "quit") + ";" +
-                         in_frame(3, "keydown=32") + ";" + in_frame(4)};
-  const RunResult result = sandbox.run(options);
+  const RunResult result = sandbox.run({{"INTRO_DOUBLE_EVENTS=" + in_frame(1, "keydown=27,keyup=27") + ";" +
+                                         in_frame(2, "quit") + ";" + in_frame(3, "keydown=32") + ";" + in_frame(4)}});
   expect_orderly_end(result);
 
   // The clear, the fade-in of the 160 × 160 logo centred on the display, the
@@ -39,7 +30,8 @@ TEST(SceneRun, PacedIntroThenLoopWithoutWaitsUntilEscapeLastInItsPassThenMusicCl
   expected += {"SDL_Delay 500"};
   expected += times(160, {"SDL_Flip", "SDL_Delay 5"});
   expected += {"SDL_Flip"};
-  for (const Lines& events : {Lines{"keydown=27", "keyup=27"}, Lines{"quit"}, Lines{"keydown=32"}, Lines{"keydown=27"}}) {
+  for (const Lines& events :
+       {Lines{"keydown=27", "keyup=27"}, Lines{"quit"}, Lines{"keydown=32"}, Lines{"keydown=27"}}) {
     for (const std::string& event : events) expected += {"SDL_PollEvent " + event};
     expected += {"SDL_PollEvent none", "SDL_Flip"};
   }
@@ -50,11 +42,9 @@ TEST(SceneRun, PacedIntroThenLoopWithoutWaitsUntilEscapeLastInItsPassThenMusicCl
                    "Player_Load data/data05.dt 64 0", "Player_Start module wrap=1", "Player_Active", "MikMod_Update",
                    "Player_Active", "Player_Stop", "Player_Free module", "MikMod_Exit"}));
   // The music library closes after the threads are joined and the scene's
-  // images are released, the 256 × 256 texture last.
-  const Lines texture = matching(result.log, {"SDL_CreateRGBSurface 0x0 256 256 "});
-  ASSERT_EQ(texture.size(), 1u);
-  EXPECT_EQ(index_of(result.log, "SDL_FreeSurface " + texture[0].substr(texture[0].rfind(' ') + 1)) + 1,
-            index_of(result.log, "MikMod_Exit"));
+  // images are released, the texture last: the third surface, loaded after
+  // the two font sheets.
+  EXPECT_EQ(result.log.at(index_of(result.log, "MikMod_Exit") - 1), "SDL_FreeSurface surface#3");
 }
 
 // Where a device may exist the library probes its drivers first; where none
@@ -64,25 +54,20 @@ TEST(SceneRun, PacedIntroThenLoopWithoutWaitsUntilEscapeLastInItsPassThenMusicCl
 TEST(SceneRun, WithoutASoundDeviceTheSilentDriverIsTakenThenNoMusicAtAll) {
   const std::string silent = "No sound device: the intro plays without sound\n";
   const Lines probed{"MikMod_Init \"\" device=0", "MikMod_DriverFromAlias nosound", "MikMod_Init \"\" device=6"};
-  struct Case {
-    std::string setting, err;
-    Lines starts;  // the calls that choose and start a driver
-  };
-  const Case cases[] = {
+  // The setting, standard error, and the calls that choose and start a driver.
+  const std::tuple<std::string, std::string, Lines> cases[] = {
       {"INTRO_DOUBLE_FAIL=MikMod_Init:first", silent, probed},
       {"PULSE_SERVER=", silent, {"MikMod_DriverFromAlias nosound", "MikMod_Init \"\" device=6"}},
       {"INTRO_DOUBLE_FAIL=MikMod_Init", "No sound driver can be started: the intro runs without music\n", probed},
   };
   Sandbox sandbox;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.setting);
-    if (c.setting == "PULSE_SERVER=" && sound_device_present()) continue;  // not on a machine with sound
-    RunOptions options;
-    options.environment = {c.setting, "INTRO_DOUBLE_EVENTS=" + in_frame(2)};
-    const RunResult result = sandbox.run(options);
-    expect_orderly_end(result, c.err);
-    EXPECT_EQ(matching(result.log, {"MikMod_Init", "MikMod_DriverFromAlias"}), c.starts);
-    EXPECT_EQ(matching(result.log, {"Player_Start module wrap=1"}).size(), c.err == silent ? 1u : 0u);
+  for (const auto& [setting, err, starts] : cases) {
+    SCOPED_TRACE(setting);
+    if (setting == "PULSE_SERVER=" && sound_device_present()) continue;  // not on a machine with sound
+    const RunResult result = sandbox.run({{setting, "INTRO_DOUBLE_EVENTS=" + in_frame(2)}});
+    expect_orderly_end(result, err);
+    EXPECT_EQ(matching(result.log, {"MikMod_Init", "MikMod_DriverFromAlias"}), starts);
+    EXPECT_EQ(matching(result.log, {"Player_Start module wrap=1"}).size(), err == silent ? 1u : 0u);
   }
 }
 
@@ -107,15 +92,13 @@ Phase phase_at(const Lines& log, size_t line) {
 // credits, shuts down in order and exits with 0.
 TEST(Interrupts, AtChosenMomentsOfEveryPhaseTheRunStillEndsInOrder) {
   constexpr long scene_frames = 30;  // Escape ends the loop in this frame unless an interrupt does first
-  struct Case {
-    std::string points;  // "prefix@n;...": right after the n-th log line that starts with prefix
-    std::vector<Phase> phases;
-    int signal;
-    long frames;  // of the loop; 0 where the moment depends on the music thread's polls (then: some)
-  };
-  // A prefix also matches longer lines: "SDL_Delay 1" counts the first fade's
-  // 20 waits, the 113 of the credits, their hold, then the second fade's 20.
-  const Case cases[] = {
+  // Each case: the moments ("prefix@n;...": right after the n-th log line
+  // that starts with prefix), the phases they fall in, the signal, and the
+  // frames of the loop (0 where the moment depends on the music thread's
+  // polls: then some). A prefix also matches longer lines: "SDL_Delay 1"
+  // counts the first fade's 20 waits, the 113 of the credits, their hold,
+  // then the second fade's 20.
+  const std::tuple<std::string, std::vector<Phase>, int, long> cases[] = {
       {"SDL_SetVideoMode@1", {start_up}, SIGINT, scene_frames},  // the handler is installed before both
       {"SDL_ShowCursor@1", {start_up}, SIGTERM, scene_frames},
       {"SDL_UpdateRect@1", {intro}, SIGINT, scene_frames},    // the logo's fade-in
@@ -134,27 +117,19 @@ TEST(Interrupts, AtChosenMomentsOfEveryPhaseTheRunStillEndsInOrder) {
       {"SDL_PollEvent@2;SDL_Delay 1@20", {scene, fades}, SIGINT, 2},
   };
   Sandbox sandbox;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.points + (c.signal == SIGINT ? " SIGINT" : " SIGTERM"));
-    RunOptions options;
-    options.environment = {"INTRO_DOUBLE_INTERRUPT=" + c.points,
-                           "INTRO_DOUBLE_INTERRUPT_SIGNAL=" + std::to_string(c.signal),
-                           "INTRO_DOUBLE_EVENTS=" + in_frame(scene_frames)};
-    const RunResult result = sandbox.run(options);
+  for (const auto& [points, phases, signal, frames] : cases) {
+    SCOPED_TRACE(points + (signal == SIGINT ? " SIGINT" : " SIGTERM"));
+    const RunResult result =
+        sandbox.run({{"INTRO_DOUBLE_INTERRUPT=" + points, "INTRO_DOUBLE_INTERRUPT_SIGNAL=" + std::to_string(signal),
+                      "INTRO_DOUBLE_EVENTS=" + in_frame(scene_frames)}});
     expect_orderly_end(result);
-    const size_t frames = matching(result.log, {"SDL_PollEvent none"}).size();  // polled in the scene's loop alone
-    EXPECT_TRUE(c.frames == 0 ? frames > 0 : frames == size_t(c.frames)) << frames << " frames";
+    const size_t polled = matching(result.log, {"SDL_PollEvent none"}).size();  // once a frame, in the loop alone
+    EXPECT_TRUE(frames == 0 ? polled > 0 : polled == size_t(frames)) << polled << " frames";
     std::vector<Phase> landed;
     for (size_t line = 0; line < result.log.size(); ++line)
       if (result.log[line] == "interrupt sent") landed.push_back(phase_at(result.log, line));
-    EXPECT_EQ(landed, c.phases) << "the phases, counted from start-up as 0";
+    EXPECT_EQ(landed, phases) << "the phases, counted from start-up as 0";
   }
-}
-
-uint32_t limited(uint32_t pixel, uint32_t level) {
-  uint32_t out = pixel & 0xff000000u;
-  for (int shift = 0; shift < 24; shift += 8) out |= std::min((pixel >> shift) & 0xff, level) << shift;
-  return out;
 }
 
 // One presented frame of the loop, while the fade-in is under way (its level
@@ -175,32 +150,35 @@ TEST(SceneFrame, LayersComposeInTheLoopsOrder) {
     SCOPED_TRACE("logo height " + std::to_string(logo_height));
     Sandbox sandbox;
     sandbox.write_image("data/data03.dt", 160, logo_height, [](int, int) { return logo_pixel; });
-    RunOptions options;
-    options.environment = {"INTRO_DOUBLE_EVENTS=" + in_frame(loop_frame),
-                           "INTRO_DOUBLE_SAVE_FLIPS=" + std::to_string(intro_flips + loop_frame)};
-    EXPECT_EQ(sandbox.run(options).exit_status, 0);
-    const Frame frame = sandbox.flip_frame(intro_flips + loop_frame);
-    ASSERT_FALSE(frame.pixels.empty());
-    const uint32_t level = (frame.at(0, 300) >> 8) & 0xff;  // green, limited to the level
+    const RunResult result = sandbox.run({{"INTRO_DOUBLE_EVENTS=" + in_frame(loop_frame),
+                                           "INTRO_DOUBLE_SAVE_FLIPS=" + std::to_string(intro_flips + loop_frame)}});
+    EXPECT_EQ(result.exit_status, 0);
+    const std::vector<uint32_t> frame = sandbox.flip_frame(intro_flips + loop_frame);
+    const auto at = [&](int x, int y) { return frame[size_t(y) * 640 + size_t(x)]; };
+    const uint32_t level = (at(0, 300) >> 8) & 0xff;  // green, limited to the level
     ASSERT_TRUE(0 < level && level < 100) << "the fade is not under way, or too far to tell the logo: " << level;
+    // The fade limits every channel to its level: blue 0, green 0xe0 and red
+    // 0xc0 of the background, blue and red 0xff of the ink.
+    const uint32_t faded_background = 0xff000000 | level << 16 | level << 8;
+    const uint32_t faded_ink = 0xff000000 | level << 16 | level;
 
     const int upper_divider = logo_height + 10;
     for (int y = 0; y < 461; ++y) {  // column 20: left of the panel and the logo, clear of the letters
-      const uint32_t expected = y <= 170 || y > 400 ? darkened_background : y == 171 ? background : limited(background, level);
-      ASSERT_TRUE(y == upper_divider || y == 400 || frame.at(20, y) == expected) << "row " << y << ": " << frame.at(20, y);
+      const uint32_t expected = y <= 170 || y > 400 ? darkened_background : y == 171 ? background : faded_background;
+      ASSERT_TRUE(y == upper_divider || y == 400 || at(20, y) == expected) << "row " << y << ": " << at(20, y);
     }
     // The logo whole and unfaded, the panel's ink faded with the background.
     long logo_pixels = 0, panel_pixels = 0;
     for (int y = 0; y < 480; ++y)
       for (int x = 0; x < 640 && y != upper_divider && y != 400; ++x) {  // the dividers hold the logo's grey too
-        logo_pixels += (frame.at(x, y) & 0xffffff) == 0x646464;
-        panel_pixels += frame.at(x, y) == limited(panel_ink, level);
+        logo_pixels += (at(x, y) & 0xffffff) == 0x646464;
+        panel_pixels += at(x, y) == faded_ink;
       }
     EXPECT_EQ(logo_pixels, 160 * logo_height);
     EXPECT_GT(panel_pixels, 1000);
     // Grey 0 at column 0, 255 in the middle and 1 at the right end of the
     // upper line; the lower line is its mirror image.
-    const auto divider = [&](int y) { return std::vector<uint32_t>{frame.at(0, y), frame.at(320, y), frame.at(639, y)}; };
+    const auto divider = [&](int y) { return std::vector<uint32_t>{at(0, y), at(320, y), at(639, y)}; };
     EXPECT_EQ(divider(upper_divider), (std::vector<uint32_t>{0, 0xffffff, 0x010101}));
     EXPECT_EQ(divider(400), (std::vector<uint32_t>{0x010101, 0xffffff, 0}));
   }
@@ -223,11 +201,10 @@ TEST(CreditsRun, EveryGlyphLandsAtItsPenPositionOnePresentPerByte) {
     const int glyph = y / 16 * 16 + x / 16;
     return glyph < 92 && x % 16 <= glyph_ink_width(glyph) ? glyph_colour(glyph) : 0u;
   });
-  RunOptions options;
   constexpr long last_credits_flip = 20 + credit_bytes;  // after the first fade
-  options.environment = {"INTRO_DOUBLE_SAVE_FLIPS=" + std::to_string(last_credits_flip)};
   // Exit status 1 for the missing module; a present and a wait per byte.
-  expect_orderly_end(sandbox.run(options), "Cannot load data/data05.dt: the file is missing\n", 1);
+  expect_orderly_end(sandbox.run({{"INTRO_DOUBLE_SAVE_FLIPS=" + std::to_string(last_credits_flip)}}),
+                     "Cannot load data/data05.dt: the file is missing\n", 1);
 
   std::vector<uint32_t> expected(640 * 480, 0);
   int line = 0, column = 0;
@@ -239,12 +216,10 @@ TEST(CreditsRun, EveryGlyphLandsAtItsPenPositionOnePresentPerByte) {
     line += byte == '\n';
     column = byte == '\n' ? 0 : column + 1;
   }
-  const Frame frame = sandbox.flip_frame(last_credits_flip);
-  ASSERT_EQ(frame.pixels.size(), expected.size());
-  const auto wrong = std::mismatch(frame.pixels.begin(), frame.pixels.end(), expected.begin());
-  EXPECT_TRUE(wrong.first == frame.pixels.end())
-      << "pixel " << (wrong.first - frame.pixels.begin()) % 640 << "," << (wrong.first - frame.pixels.begin()) / 640
-      << " is " << *wrong.first << ", not " << *wrong.second;
+  const std::vector<uint32_t> frame = sandbox.flip_frame(last_credits_flip);
+  const size_t wrong = size_t(std::mismatch(frame.begin(), frame.end(), expected.begin()).first - frame.begin());
+  EXPECT_EQ(wrong, frame.size()) << "pixel " << wrong % 640 << "," << wrong / 640 << " is " << frame[wrong] << ", not "
+                                 << expected[wrong];  // streamed on a failure alone
 }
 
 }  // namespace

@@ -36,4 +36,4 @@ run() {
 }
 run x86-64 "$native/tests/librecording_sdl.so" "$native/tests/librecording_mikmod.so" "$native/intro"
 run i386 "$5" "$6" "${emulator[@]}" "$(realpath "$3")"
-for flip in $saved_flips; do cmp "$work/x86-64/frames/flip-$flip.pam" "$work/i386/frames/flip-$flip.pam"; done
+for flip in $saved_flips; do cmp "$work/x86-64/frames/flip-$flip" "$work/i386/frames/flip-$flip"; done
