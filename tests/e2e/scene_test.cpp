@@ -102,7 +102,6 @@ TEST(Interrupts, AtChosenMomentsOfEveryPhaseTheRunStillEndsInOrder) {
   // then the second fade's 20.
   const std::tuple<std::string, std::vector<Phase>, int, long> cases[] = {
       {"SDL_SetVideoMode@1", {start_up}, SIGINT, scene_frames},  // the handler is installed before both
-      {"SDL_ShowCursor@1", {start_up}, SIGTERM, scene_frames},
       {"SDL_UpdateRect@1", {intro}, SIGINT, scene_frames},  // the logo's fade-in
       {"SDL_Delay 500@1", {intro}, SIGINT, scene_frames},   // the pause
       {"SDL_Delay 5@234", {intro}, SIGTERM, scene_frames},  // 51 + 23 + 160: the last divider step
