@@ -30,12 +30,6 @@
 // is not looked at), so a missing module file fails as it would.
 #include <mikmod.h>
 
-#include <unistd.h>
-
-#include <atomic>
-#include <cstdlib>
-#include <string>
-
 #include "doubles/double_support.h"
 
 using namespace double_support;

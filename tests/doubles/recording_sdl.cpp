@@ -15,7 +15,7 @@
 //   INTRO_DOUBLE_LOG=<file>    append one line per call, e.g.
 //                                "SDL_SetVideoMode 640 480 32 0x80000000"
 //                                "SDL_CreateRGBSurface 0x0 16 16 32 0x0 0x0 0x0 0x0 -> surface#1"
-//                                "SDL_FillRect display null 0x0"  (or "... <x> <y> <w> <h> 0x0")
+//                                "SDL_FillRect display null 0x0"  (or "... rect 0x0": the intro clears whole surfaces)
 //                                "SDL_FreeSurface surface#1"      ("display", "null", "unknown")
 //                                "SDL_Flip"  "SDL_UpdateRect 170 190 301 101"
 //                                "SDL_Delay 5"  "SDL_ShowCursor 0"  "SDL_Quit"  "SDL_GetError"
@@ -46,13 +46,10 @@
 #include <SDL/SDL.h>
 
 #include <chrono>
-#include <cstdio>
 #include <fstream>
 #include <map>
-#include <string>
 #include <thread>
 #include <utility>
-#include <vector>
 
 #include "doubles/double_support.h"
 #include "memory_display.h"
@@ -133,9 +130,7 @@ int SDL_Flip(SDL_Surface* screen) {
 }
 
 int SDL_FillRect(SDL_Surface* dst, SDL_Rect* rect, Uint32 color) {
-  char where[64] = "null";
-  if (rect != nullptr) std::snprintf(where, sizeof where, "%d %d %u %u", rect->x, rect->y, rect->w, rect->h);
-  record("SDL_FillRect %s %s 0x%x", surface_name(dst).c_str(), where, color);
+  record("SDL_FillRect %s %s 0x%x", surface_name(dst).c_str(), rect != nullptr ? "rect" : "null", color);
   return memory_display::fill_rect(dst, rect, color);
 }
 

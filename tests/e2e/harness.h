@@ -38,8 +38,6 @@
 #include <tuple>
 #include <vector>
 
-extern char** environ;
-
 namespace e2e {
 
 using Lines = std::vector<std::string>;
