@@ -47,13 +47,6 @@ def run_directory(pattern="*", sdl_library=None):
     return path
 
 
-# This process's environment with `variables`, and with no media or sound
-# driver or sound server forced.
-def unforced_environment(**variables):
-    forced = ("SDL_VIDEODRIVER", "SDL_AUDIODRIVER", "PULSE_SERVER")
-    return {name: value for name, value in os.environ.items() if name not in forced} | variables
-
-
 # A script of the project run from its directory on the build: its status
 # and all it said.
 def script(command, *arguments, **environment):
@@ -90,7 +83,7 @@ def window_run(sdl_library, mode, tries=3):
                                                 capture_output=True, text=True, timeout=30).stdout.split()
     directory = run_directory(sdl_library=sdl_library)
     run = subprocess.Popen([INTRO] + (["windowed"] if mode == "windowed" else []), cwd=directory,
-                           env=unforced_environment(PWD=directory, DISPLAY=display), stdout=subprocess.PIPE,
+                           env=dict(os.environ, PWD=directory, DISPLAY=display), stdout=subprocess.PIPE,
                            stderr=subprocess.PIPE, text=True, errors="replace")
     try:
         if not wait_for(lambda: run.poll() is not None or xdotool("search", "--name", f"^{TITLE}$"), 60) \
@@ -143,7 +136,7 @@ def terminal():
     said = pathlib.Path(tempfile.gettempdir(), "said")  # the intro's standard error, then its exit status
     listing = lambda: set(glob.glob("**", root_dir=tempfile.gettempdir(), recursive=True, include_hidden=True))
     before = listing()
-    environment = unforced_environment(DISPLAY=f":{number}", HOME=home, XDG_RUNTIME_DIR=home)  # the pane has its TERM
+    environment = dict(os.environ, DISPLAY=f":{number}", HOME=home, XDG_RUNTIME_DIR=home)  # the pane has its TERM
 
     def tmux(*arguments):  # on a server of its own, with one pane
         return subprocess.run(["tmux", "-L", f"intro-terminal-{os.getpid()}", "-f", "/dev/null", *arguments],
@@ -245,14 +238,13 @@ def recording():
 
 
 # The i386 set-up where the i386 packages cannot be installed: dpkg knows no
-# i386 package and apt-get can install nothing (stand-ins first on PATH). It
+# i386 package and apt-get can install nothing (stand-ins that fail, first on PATH). It
 # stops with status 1 and a message naming every missing package, and leaves
 # the x86-64 build, its data/ and any i386 build as they were (making none).
 def i386_setup_refusal():
     stand_ins = tempfile.mkdtemp()
     for tool in ("dpkg-query", "dpkg", "apt-get"):
-        pathlib.Path(stand_ins, tool).write_text(f"#!/bin/sh\necho '{tool}: no i386 packages here' >&2\nexit 100\n")
-        os.chmod(f"{stand_ins}/{tool}", 0o755)
+        os.symlink("/bin/false", f"{stand_ins}/{tool}")
     paths = lambda: [f"{BUILD}/CMakeCache.txt", *glob.glob(f"{PROJECT}/data/*"), *glob.glob(f"{PROJECT}/build-i386")]
     state = lambda: [(path, os.lstat(path).st_mtime_ns, os.lstat(path).st_size) for path in paths()]
     before = state()
@@ -264,6 +256,8 @@ def i386_setup_refusal():
 
 if __name__ == "__main__":
     PROJECT, BUILD, INTRO, DATA_DIR, *SDL_LIBRARIES, test = sys.argv[1:]
+    for forced in ("SDL_VIDEODRIVER", "SDL_AUDIODRIVER", "PULSE_SERVER"):  # no media or sound driver or server forced
+        os.environ.pop(forced, None)
     with tempfile.TemporaryDirectory(prefix="intro-system-") as scratch:
         tempfile.tempdir = scratch  # where every mkdtemp() above makes its directory
         faults = globals()[test]()
