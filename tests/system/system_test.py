@@ -82,15 +82,15 @@ def window_run(sdl_library, mode, tries=3):
     xdotool = lambda *arguments: subprocess.run(["xdotool", *arguments], env=dict(os.environ, DISPLAY=display),
                                                 capture_output=True, text=True, timeout=30).stdout.split()
     directory = run_directory(sdl_library=sdl_library)
+    # What the intro says goes to the test's own output.
     run = subprocess.Popen([INTRO] + (["windowed"] if mode == "windowed" else []), cwd=directory,
-                           env=dict(os.environ, PWD=directory, DISPLAY=display), stdout=subprocess.PIPE,
-                           stderr=subprocess.PIPE, text=True, errors="replace")
+                           env=dict(os.environ, PWD=directory, DISPLAY=display))
     try:
         if not wait_for(lambda: run.poll() is not None or xdotool("search", "--name", f"^{TITLE}$"), 60) \
                 or run.poll() is not None:
             run.kill()
             return window_run(sdl_library, mode, tries - 1) if tries > 1 else [
-                f"{name}: no window titled {TITLE!r} appeared; the intro said {run.communicate()!r}"]
+                f"{name}: no window titled {TITLE!r} appeared (what the intro said is above)"]
         first = wait_for(lambda: screenshot(display, shot), 60)
         if not first or not wait_for(lambda: screenshot(display, shot) not in (None, first), 30):
             return [f"{name}: the picture is {'blank' if not first else 'still'} ({shot})"]
@@ -98,9 +98,8 @@ def window_run(sdl_library, mode, tries=3):
         end = run.terminate if mode == "fullscreen" else lambda: xdotool("mousemove", "320", "240", "search", "--name",
               f"^{TITLE}$", "windowfocus", "%1", "keydown", "Escape", "sleep", "0.3", "keyup", "Escape")
         # Repeated until the run ends: one may fall in the paced intro or be lost on a busy machine.
-        if not wait_for(lambda: end() or run.poll() is not None, 60, interval=1):
-            return [f"{name}: the intro did not end"]
-        return expect(f"{name}: the exit status", run.returncode, 0)
+        wait_for(lambda: end() or run.poll() is not None, 60, interval=1)
+        return expect(f"{name}: the exit status (None: the intro did not end)", run.poll(), 0)
     finally:
         run.kill()
         run.wait()
@@ -138,9 +137,9 @@ def terminal():
     before = listing()
     environment = dict(os.environ, DISPLAY=f":{number}", HOME=home, XDG_RUNTIME_DIR=home)  # the pane has its TERM
 
-    def tmux(*arguments):  # on a server of its own, with one pane
-        return subprocess.run(["tmux", "-L", f"intro-terminal-{os.getpid()}", "-f", "/dev/null", *arguments],
-                              env=environment, capture_output=True, text=True).stdout
+    # tmux on a server of its own, with one pane.
+    tmux = lambda *arguments: subprocess.run(["tmux", "-L", f"intro-terminal-{os.getpid()}", "-f", "/dev/null",
+                                              *arguments], env=environment, capture_output=True, text=True).stdout
 
     try:
         tmux("new-session", "-d", "-x", "100", "-y", "40", "-c", working,  # the shell would set PWD to the working one
@@ -178,12 +177,11 @@ def recording():
     record = lambda *options, **environment: script("record-intro.sh", "--no-build", "--intro", INTRO, *options,
                                                     **environment)
     # A file's streams as ffprobe sees them (codec, size, pixel format, rate and frame count, one line a stream), and
-    # the file decoded as ffmpeg's `arguments` select and convert it.
-    streams = lambda file: subprocess.run(["ffprobe", "-v", "error", "-show_entries", "stream=codec_name,width,height,"
-                                           "pix_fmt,r_frame_rate,sample_rate,nb_frames", "-of", "csv=p=0", file],
-                                          capture_output=True, text=True).stdout
-    decoded = lambda file, *arguments: subprocess.run(["ffmpeg", "-v", "error", "-i", file, *arguments, "-"],
-                                                      capture_output=True).stdout
+    # the file decoded as ffmpeg's `arguments` select and convert it; a file they cannot read fails the test.
+    streams = lambda file: subprocess.check_output(["ffprobe", "-v", "error", "-show_entries", "stream=codec_name,"
+                                                    "width,height,pix_fmt,r_frame_rate,sample_rate,nb_frames", "-of",
+                                                    "csv=p=0", file], text=True)
+    decoded = lambda file, *arguments: subprocess.check_output(["ffmpeg", "-v", "error", "-i", file, *arguments, "-"])
 
     directory = tempfile.mkdtemp()
     video, busy_video = f"{directory}/run.mkv", f"{directory}/busy.mkv"
