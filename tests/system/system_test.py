@@ -47,13 +47,6 @@ def run_directory(pattern="*", sdl_library=None):
     return path
 
 
-# This process's environment with `variables`, and with no media or sound
-# driver or sound server forced.
-def unforced_environment(**variables):
-    forced = ("SDL_VIDEODRIVER", "SDL_AUDIODRIVER", "PULSE_SERVER")
-    return {name: value for name, value in os.environ.items() if name not in forced} | variables
-
-
 # A script of the project run from its directory on the build: its status
 # and all it said.
 def script(command, *arguments, **environment):
@@ -89,15 +82,15 @@ def window_run(sdl_library, mode, tries=3):
     xdotool = lambda *arguments: subprocess.run(["xdotool", *arguments], env=dict(os.environ, DISPLAY=display),
                                                 capture_output=True, text=True, timeout=30).stdout.split()
     directory = run_directory(sdl_library=sdl_library)
+    # What the intro says goes to the test's own output.
     run = subprocess.Popen([INTRO] + (["windowed"] if mode == "windowed" else []), cwd=directory,
-                           env=unforced_environment(PWD=directory, DISPLAY=display), stdout=subprocess.PIPE,
-                           stderr=subprocess.PIPE, text=True, errors="replace")
+                           env=dict(os.environ, PWD=directory, DISPLAY=display))
     try:
         if not wait_for(lambda: run.poll() is not None or xdotool("search", "--name", f"^{TITLE}$"), 60) \
                 or run.poll() is not None:
             run.kill()
             return window_run(sdl_library, mode, tries - 1) if tries > 1 else [
-                f"{name}: no window titled {TITLE!r} appeared; the intro said {run.communicate()!r}"]
+                f"{name}: no window titled {TITLE!r} appeared (what the intro said is above)"]
         first = wait_for(lambda: screenshot(display, shot), 60)
         if not first or not wait_for(lambda: screenshot(display, shot) not in (None, first), 30):
             return [f"{name}: the picture is {'blank' if not first else 'still'} ({shot})"]
@@ -105,9 +98,8 @@ def window_run(sdl_library, mode, tries=3):
         end = run.terminate if mode == "fullscreen" else lambda: xdotool("mousemove", "320", "240", "search", "--name",
               f"^{TITLE}$", "windowfocus", "%1", "keydown", "Escape", "sleep", "0.3", "keyup", "Escape")
         # Repeated until the run ends: one may fall in the paced intro or be lost on a busy machine.
-        if not wait_for(lambda: end() or run.poll() is not None, 60, interval=1):
-            return [f"{name}: the intro did not end"]
-        return expect(f"{name}: the exit status", run.returncode, 0)
+        wait_for(lambda: end() or run.poll() is not None, 60, interval=1)
+        return expect(f"{name}: the exit status (None: the intro did not end)", run.poll(), 0)
     finally:
         run.kill()
         run.wait()
@@ -143,11 +135,11 @@ def terminal():
     said = pathlib.Path(tempfile.gettempdir(), "said")  # the intro's standard error, then its exit status
     listing = lambda: set(glob.glob("**", root_dir=tempfile.gettempdir(), recursive=True, include_hidden=True))
     before = listing()
-    environment = unforced_environment(DISPLAY=f":{number}", HOME=home, XDG_RUNTIME_DIR=home)  # the pane has its TERM
+    environment = dict(os.environ, DISPLAY=f":{number}", HOME=home, XDG_RUNTIME_DIR=home)  # the pane has its TERM
 
-    def tmux(*arguments):  # on a server of its own, with one pane
-        return subprocess.run(["tmux", "-L", f"intro-terminal-{os.getpid()}", "-f", "/dev/null", *arguments],
-                              env=environment, capture_output=True, text=True).stdout
+    # tmux on a server of its own, with one pane.
+    tmux = lambda *arguments: subprocess.run(["tmux", "-L", f"intro-terminal-{os.getpid()}", "-f", "/dev/null",
+                                              *arguments], env=environment, capture_output=True, text=True).stdout
 
     try:
         tmux("new-session", "-d", "-x", "100", "-y", "40", "-c", working,  # the shell would set PWD to the working one
@@ -185,12 +177,11 @@ def recording():
     record = lambda *options, **environment: script("record-intro.sh", "--no-build", "--intro", INTRO, *options,
                                                     **environment)
     # A file's streams as ffprobe sees them (codec, size, pixel format, rate and frame count, one line a stream), and
-    # the file decoded as ffmpeg's `arguments` select and convert it.
-    streams = lambda file: subprocess.run(["ffprobe", "-v", "error", "-show_entries", "stream=codec_name,width,height,"
-                                           "pix_fmt,r_frame_rate,sample_rate,nb_frames", "-of", "csv=p=0", file],
-                                          capture_output=True, text=True).stdout
-    decoded = lambda file, *arguments: subprocess.run(["ffmpeg", "-v", "error", "-i", file, *arguments, "-"],
-                                                      capture_output=True).stdout
+    # the file decoded as ffmpeg's `arguments` select and convert it; a file they cannot read fails the test.
+    streams = lambda file: subprocess.check_output(["ffprobe", "-v", "error", "-show_entries", "stream=codec_name,"
+                                                    "width,height,pix_fmt,r_frame_rate,sample_rate,nb_frames", "-of",
+                                                    "csv=p=0", file], text=True)
+    decoded = lambda file, *arguments: subprocess.check_output(["ffmpeg", "-v", "error", "-i", file, *arguments, "-"])
 
     directory = tempfile.mkdtemp()
     video, busy_video = f"{directory}/run.mkv", f"{directory}/busy.mkv"
@@ -245,14 +236,13 @@ def recording():
 
 
 # The i386 set-up where the i386 packages cannot be installed: dpkg knows no
-# i386 package and apt-get can install nothing (stand-ins first on PATH). It
+# i386 package and apt-get can install nothing (stand-ins that fail, first on PATH). It
 # stops with status 1 and a message naming every missing package, and leaves
 # the x86-64 build, its data/ and any i386 build as they were (making none).
 def i386_setup_refusal():
     stand_ins = tempfile.mkdtemp()
     for tool in ("dpkg-query", "dpkg", "apt-get"):
-        pathlib.Path(stand_ins, tool).write_text(f"#!/bin/sh\necho '{tool}: no i386 packages here' >&2\nexit 100\n")
-        os.chmod(f"{stand_ins}/{tool}", 0o755)
+        os.symlink("/bin/false", f"{stand_ins}/{tool}")
     paths = lambda: [f"{BUILD}/CMakeCache.txt", *glob.glob(f"{PROJECT}/data/*"), *glob.glob(f"{PROJECT}/build-i386")]
     state = lambda: [(path, os.lstat(path).st_mtime_ns, os.lstat(path).st_size) for path in paths()]
     before = state()
@@ -264,6 +254,8 @@ def i386_setup_refusal():
 
 if __name__ == "__main__":
     PROJECT, BUILD, INTRO, DATA_DIR, *SDL_LIBRARIES, test = sys.argv[1:]
+    for forced in ("SDL_VIDEODRIVER", "SDL_AUDIODRIVER", "PULSE_SERVER"):  # no media or sound driver or server forced
+        os.environ.pop(forced, None)
     with tempfile.TemporaryDirectory(prefix="intro-system-") as scratch:
         tempfile.tempdir = scratch  # where every mkdtemp() above makes its directory
         faults = globals()[test]()
