@@ -20,7 +20,7 @@ class Scroller : public ::testing::Test {
   bool init(int cell_rows, const char* text) {
     scroller_free(scroller);
     open_test_display();
-    const bool built = scroller_init(scroller, make_indexed_sheet(32, 16, cell_rows, 92));
+    const bool built = scroller_init(scroller, make_indexed_sheet(32, cell_rows));
     if (text != nullptr) scroller.text = text;
     scroller_lay_out(scroller);
     return built;
