@@ -35,7 +35,7 @@ TEST(GlyphAtlas, CutsWholeCellsRowByRowUpToTheCountsLimitAndAFailureLeavesNothin
   static int freed_surfaces, surfaces_allowed;  // static: the bound entry points below cannot capture
   freed_surfaces = 0;
   lib::SDL_FreeSurface = [](SDL_Surface* surface) { ++freed_surfaces, ::SDL_FreeSurface(surface); };
-  SDL_Surface* sheet = make_indexed_sheet(32, 16, 2, 32);
+  SDL_Surface* sheet = make_indexed_sheet(32, 2);
   pixel_at(sheet, 1, 40) = 0x80aabbcc;
   GlyphAtlas* atlas = glyph_atlas_build(sheet, 32);
   lib::SDL_FreeSurface(sheet);

@@ -62,17 +62,3 @@ TEST(Blit, BlitsOfEveryAlphaClippedAnywhereMatchTheReference) {
   EXPECT_TRUE(same_pixels(noise(64, 1), 8, [&](const FrameView& f) { blit_alpha(src, f, INT32_MAX, INT32_MIN); },
                           [](uint32_t*) {}));
 }
-
-// Rectangles whose rows end at every offset within a group of eight, as the
-// reference. (The darkening of a pixel as worked by hand: Logo, SceneFrame.)
-TEST(Blit, DarkeningOverAnyRectangleMatchesTheReference) {
-  std::mt19937 random(11);
-  for (int trial = 0; trial < 60; ++trial) {
-    const int x0 = int(random() % 640), y0 = int(random() % 480);
-    const int x1 = x0 + int(random() % uint32_t(641 - x0)), y1 = y0 + int(random() % uint32_t(481 - y0));
-    ASSERT_TRUE(same_pixels(noise(640 * 480, uint32_t(trial)), 640,
-                            [&](const FrameView& f) { darken_rect(f, x0, y0, x1, y1); },
-                            [&](uint32_t* p) { reference::darken_rect(p, x0, y0, x1, y1); }))
-        << x0 << "," << y0 << " to " << x1 << "," << y1;
-  }
-}

@@ -20,7 +20,7 @@ class Scroller : public ::testing::Test {
   bool init(int cell_rows, const char* text) {
     scroller_free(scroller);
     open_test_display();
-    const bool built = scroller_init(scroller, make_indexed_sheet(32, 16, cell_rows, 92));
+    const bool built = scroller_init(scroller, make_indexed_sheet(32, cell_rows));
     if (text != nullptr) scroller.text = text;
     scroller_lay_out(scroller);
     return built;
@@ -88,7 +88,8 @@ TEST_F(Scroller, WrapsWhenTheFirstLetterReachesMinusTotalWidth) {
 // darkened: once by the band from row 401, once by the flip of rows 410,
 // 414, .., 466 into 475 down to 461, once more from row 471. The flip runs in
 // place: row 462 is flipped onto itself, and row 461 takes row 466 after row
-// 446 was flipped into it. Alpha bytes stay.
+// 446 was flipped into it. Alpha bytes stay. (The darkening over whole rows,
+// which is all the intro darkens, on both paths; the logo's band is another.)
 TEST_F(Scroller, BandAndReflectionFollowTheirRowsInOrder) {
   init(6, "");
   const std::vector<uint32_t> start = noise(640 * 480, 4);

@@ -18,7 +18,7 @@ class TextPanelTest : public ::testing::Test {
   bool init(int cell_rows = 6) {
     text_panel_free(panel);
     open_test_display();
-    return text_panel_init(panel, make_indexed_sheet(16, 16, cell_rows, 92));
+    return text_panel_init(panel, make_indexed_sheet(16, cell_rows));
   }
   void typeset(const char* text, int page = 0) {
     panel.text = text;
@@ -39,8 +39,7 @@ class TextPanelTest : public ::testing::Test {
 // "  Contact: " starts at 270 and "on =)" back at 256, not 0.
 TEST_F(TextPanelTest, TabsSetColumnsAndPagesGlyphsAdvanceByTheirWidthAndThePanelIsDrawnAt70By190) {
   ASSERT_TRUE(init());
-  EXPECT_EQ(panel.surface->w, 512);
-  EXPECT_EQ(panel.surface->h, 215);
+  EXPECT_EQ(std::pair(panel.surface->w, panel.surface->h), std::pair(512, 215));
   const char *const tabs = "A\nB\tC\tD\nE\tF\t", *const spaced = "A B\x01";
   const int b = glyph_ink_width(0) + 1 + 7, next = b + glyph_ink_width(1) + 1;  // where B and \x01 start
   struct Case { const char* text; int page, x, y; uint32_t pixel; };

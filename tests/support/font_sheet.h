@@ -14,12 +14,12 @@ inline int glyph_ink_width(int index) { return 3 + index % 4; }
 
 inline uint32_t glyph_colour(int index) { return 0xffc0a000u | uint32_t(index + 1); }
 
-// A sheet of `across` × `down` cells of `cell` pixels, with glyphs in the
-// first `glyphs` cells and the rest empty.
-inline SDL_Surface* make_indexed_sheet(int cell, int across, int down, int glyphs) {
-  SDL_Surface* sheet = make_surface(cell * across, cell * down, 0);
-  for (int index = 0; index < glyphs && index < across * down; ++index) {
-    const int left = (index % across) * cell, top = (index / across) * cell;
+// A sheet of `rows` rows of 16 cells of `cell` pixels, as the fonts are laid
+// out, with the 92 glyphs in the first cells (as many as there are).
+inline SDL_Surface* make_indexed_sheet(int cell, int rows) {
+  SDL_Surface* sheet = make_surface(cell * 16, cell * rows, 0);
+  for (int index = 0; index < 92 && index < 16 * rows; ++index) {
+    const int left = (index % 16) * cell, top = (index / 16) * cell;
     for (int y = top; y < top + cell; ++y)
       for (int x = left; x <= left + glyph_ink_width(index); ++x) pixel_at(sheet, x, y) = glyph_colour(index);
   }
