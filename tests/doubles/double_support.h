@@ -21,7 +21,10 @@ namespace double_support {
 namespace {
 
 // The value of an environment variable, or "" when unset.
-std::string environment(const char* name) { return std::getenv(name) != nullptr ? std::getenv(name) : ""; }
+std::string environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
 
 // The parts of `text` between separators ("a,b" gives "a" and "b", "" none).
 std::vector<std::string> split(const std::string& text, char separator) {
@@ -54,13 +57,14 @@ __attribute__((format(printf, 1, 2))) void record(const char* format, ...) {
   // from both doubles never interleave.
   const std::string text = line + std::string("\n");
   if (log_fd >= 0 && write(log_fd, text.data(), text.size()) < 0) std::perror("test double: call log");
-  const std::vector<std::string> moments = split(environment("INTRO_DOUBLE_INTERRUPT"), ';');
+  // Read once, on the first line logged; every line after is only matched.
+  static const std::vector<std::string> moments = split(environment("INTRO_DOUBLE_INTERRUPT"), ';');
+  static const int chosen_signal = std::atoi(environment("INTRO_DOUBLE_INTERRUPT_SIGNAL").c_str());
   for (size_t i = 0; i < moments.size() && i < std::size(lines_matched); ++i) {
     const size_t at = moments[i].rfind('@');
     if (std::string(line).rfind(moments[i].substr(0, at), 0) != 0) continue;
     if (lines_matched[i].fetch_add(1, std::memory_order_relaxed) + 1 != std::atol(&moments[i][at + 1])) continue;
-    const int signal = std::atoi(environment("INTRO_DOUBLE_INTERRUPT_SIGNAL").c_str());
-    kill(getpid(), signal != 0 ? signal : SIGINT);  // process-directed, as from a terminal
+    kill(getpid(), chosen_signal != 0 ? chosen_signal : SIGINT);  // process-directed, as from a terminal
     record("interrupt sent");
   }
 }
