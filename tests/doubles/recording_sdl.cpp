@@ -120,7 +120,7 @@ void SDL_FreeSurface(SDL_Surface* surface) {
 
 int SDL_Flip(SDL_Surface* screen) {
   record("SDL_Flip");
-  const std::string saved = "," + environment("INTRO_DOUBLE_SAVE_FLIPS") + ",";
+  static const std::string saved = "," + environment("INTRO_DOUBLE_SAVE_FLIPS") + ",";  // read once
   // A frame not saved fails the test that reads it.
   if (screen != nullptr && saved.find("," + std::to_string(++flips) + ",") != std::string::npos)
     std::ofstream(environment("INTRO_DOUBLE_SAVE_DIR") + "/flip-" + std::to_string(flips), std::ios::binary)
@@ -150,11 +150,14 @@ void SDL_Delay(Uint32 milliseconds) {
 // Hands out the scripted events whose flip count has been reached, in order.
 int SDL_PollEvent(SDL_Event* event) {
   // Each scripted event with the flip count from which it is pending, as
-  // written in the script (also the log's word for it).
-  std::vector<std::pair<long, std::string>> script;
-  for (const std::string& group : split(environment("INTRO_DOUBLE_EVENTS"), ';'))
-    for (const std::string& text : split(group.substr(group.find(':') + 1), ','))
-      script.emplace_back(std::atol(group.c_str() + group.find('=') + 1), text);
+  // written in the script (also the log's word for it); read at the first poll.
+  static const std::vector<std::pair<long, std::string>> script = [] {
+    std::vector<std::pair<long, std::string>> events;
+    for (const std::string& group : split(environment("INTRO_DOUBLE_EVENTS"), ';'))
+      for (const std::string& text : split(group.substr(group.find(':') + 1), ','))
+        events.emplace_back(std::atol(group.c_str() + group.find('=') + 1), text);
+    return events;
+  }();
   if (next_event >= script.size() || flips < script[next_event].first) {
     record("SDL_PollEvent none");
     return 0;

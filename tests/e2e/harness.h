@@ -205,7 +205,8 @@ struct Sandbox {
     settings += {"SDL_VIDEODRIVER=dummy", "PULSE_SERVER=unix:" + root + "/no-sound-server",
                  "INTRO_DOUBLE_LOG=" + root + "/output/calls.log", "INTRO_DOUBLE_SAVE_DIR=" + root + "/output",
                  "PWD=" + directory};
-    const std::string others = std::getenv("LD_PRELOAD") != nullptr ? std::getenv("LD_PRELOAD") : "";
+    const char* preloaded = std::getenv("LD_PRELOAD");
+    const std::string others = preloaded != nullptr ? preloaded : "";
     if (!options.real_time)
       settings.push_back(std::string("LD_PRELOAD=") + VIRTUAL_CLOCK_LIBRARY + (others.empty() ? "" : ":" + others));
     settings += options.environment;
