@@ -21,10 +21,11 @@
 //                              the intro's music thread writes to it concurrently.
 //   INTRO_DOUBLE_FAIL=MikMod_Init   MikMod_Init returns 1; "MikMod_Init:first" fails only the first
 //                              call (as when no sound device opens until md_device is set).
+//                              "Player_Active": the module has ended (Player_Active returns 0).
 //   INTRO_DOUBLE_INTERRUPT, _INTERRUPT_SIGNAL   as in the media double ("interrupt sent" follows
 //                              the line the signal was sent at).
 //
-// Player_Active returns 1 from Player_Start until Player_Stop.
+// Player_Active returns 1 from Player_Start until Player_Stop (unless told to fail).
 //
 // Player_Load hands out a module only when the file can be read (its content
 // is not looked at), so a missing module file fails as it would.
@@ -93,7 +94,7 @@ void Player_Start(MODULE* module) {
 
 BOOL Player_Active(void) {
   record("Player_Active");
-  return playing.load() ? 1 : 0;
+  return playing.load() && !told_to_fail("Player_Active", 0) ? 1 : 0;
 }
 
 void Player_Stop(void) {
