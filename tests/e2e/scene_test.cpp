@@ -43,9 +43,10 @@ TEST(SceneRun, PacedIntroThenLoopWithoutWaitsUntilEscapeLastInItsPassThenMusicCl
                    "Player_Active", "Player_Stop", "Player_Free module", "MikMod_Exit"}));
   // The music library closes after the threads are joined and the scene's
   // images are released, the 256 × 256 texture last.
-  const std::string texture = matching(result.log, {"SDL_CreateRGBSurface 0x0 256 256 "}).at(0);
+  const Lines texture = matching(result.log, {"SDL_CreateRGBSurface 0x0 256 256 "});
+  ASSERT_EQ(texture.size(), 1u);
   EXPECT_EQ(result.log.at(index_of(result.log, "MikMod_Exit") - 1),
-            "SDL_FreeSurface " + texture.substr(texture.rfind(' ') + 1));
+            "SDL_FreeSurface " + texture[0].substr(texture[0].rfind(' ') + 1));
 }
 
 // Where a device may exist the library probes its drivers first; where none
