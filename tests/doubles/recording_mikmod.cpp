@@ -94,7 +94,7 @@ void Player_Start(MODULE* module) {
 
 BOOL Player_Active(void) {
   record("Player_Active");
-  return playing.load() && !told_to_fail("Player_Active", 0) ? 1 : 0;
+  return playing.load() && !told_to_fail("Player_Active") ? 1 : 0;
 }
 
 void Player_Stop(void) {

@@ -89,7 +89,7 @@ extern "C" {
 
 SDL_Surface* SDL_SetVideoMode(int width, int height, int bpp, Uint32 flags) {
   record("SDL_SetVideoMode %d %d %d 0x%x", width, height, bpp, flags);
-  if (told_to_fail("SDL_SetVideoMode", 0)) return nullptr;
+  if (told_to_fail("SDL_SetVideoMode")) return nullptr;
   if (video_surface == nullptr) video_surface = memory_display::new_surface(flags, width, height, bpp);
   return video_surface;
 }
